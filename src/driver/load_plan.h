@@ -1,0 +1,25 @@
+// The load phase: every input variable read in a fixed order into the run's tables, then the
+// station labels.
+#pragma once
+
+#include <ostream>
+
+#include "driver/options.h"
+#include "driver/run_state.h"
+#include "driver/run_tables.h"
+
+namespace d2g {
+
+// The four result files, opened from the input directory.
+inline constexpr char kNumDrouMonFile[] = "Num_Drou_Mon_Stn.nc";
+inline constexpr char kSenProbFile[] = "Sen_Prob_idx_Stn.nc";
+inline constexpr char kSpellTimeArrFile[] = "Spell_Time_Arr_Stn.nc";
+inline constexpr char kFreMagFile[] = "Fre_Mag_Stn.nc";
+
+// Reads the seven result variables, the 36 frequency and magnitude variables and the station
+// list into `tables`, logging every read, checks their shapes and builds the station labels.
+// `diag` receives warnings.
+void read_data_nc(RunState& state, RunTables& tables, const Options& options, std::ostream& log,
+                  std::ostream& diag);
+
+}  // namespace d2g

@@ -1,0 +1,37 @@
+// The monthly frequency and magnitude products. "Fre_Mag_Stn.nc" holds one frequency and one
+// magnitude variable over (month, station) for each drought index and severity; the load gathers
+// them into FRE and MAG, indexed (combination, station, month), and the write phase cuts one month
+// at a time into products whose time step k carries combination k.
+//
+// Combination k = 6 * (severity - 1) + index, severity varying slowest: k = 1 is pdsi with mod,
+// k = 7 pdsi with sev, k = 18 spi12 with ext.
+#pragma once
+
+#include <array>
+#include <ostream>
+#include <string>
+
+#include "driver/input_checks.h"
+#include "driver/run_state.h"
+#include "driver/run_tables.h"
+#include "gradsout/write_grads_stn.h"
+
+namespace d2g {
+
+inline constexpr std::array<const char*, 6> IDXSTR = {"pdsi",  "scpdsi", "spi01",
+                                                      "spi03", "spi06",  "spi12"};
+inline constexpr std::array<const char*, 3> SEVSTR = {"mod", "sev", "ext"};
+
+// The name of the frequency ("Fre_") or magnitude ("Mag_") variable of combination k (1 ... 18).
+std::string fre_mag_variable_name(const char* prefix, int k);
+
+// Allocates FRE and MAG (18 x nstn x 12) and reads the 36 variables from `fname` into them,
+// in the order Fre_pdsi_mod, Mag_pdsi_mod, Fre_scpdsi_mod, ..., Mag_spi12_ext.
+void load_fre_mag(RunState& state, RunTables& tables, const std::string& fname,
+                  StationCountCheck& stations, std::ostream& log, std::ostream& diag);
+
+// Writes Fre_01, Mag_01, ..., Fre_12, Mag_12 through the slice buffer X.
+void write_monthly_products(const RunState& state, RunTables& tables, const std::string& prefix,
+                            StationWriterContext& context);
+
+}  // namespace d2g

@@ -1,0 +1,24 @@
+// What the command line can change. The defaults reproduce a run without arguments: inputs in
+// the working directory, the station list at its fixed path, products in the working directory.
+#pragma once
+
+#include <string>
+
+namespace d2g {
+
+inline constexpr char kDefaultStationList[] = "/home/rufal/MERIDOX/RES/SPI_Res/SPI_Stn.nc";
+
+struct Options {
+  std::string stations = kDefaultStationList;
+  std::string input_dir;   // empty: the working directory, files opened by bare name
+  std::string output_dir;  // empty: the working directory, through the prefix "./"
+  float undef = -999.0f;
+};
+
+// The path of input file `name`, as it is opened and logged.
+std::string input_path(const Options& options, const std::string& name);
+
+// The directory prefix handed to the product writer, ending in "/".
+std::string output_prefix(const Options& options);
+
+}  // namespace d2g
