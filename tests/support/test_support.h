@@ -1,0 +1,62 @@
+// Helpers shared by the tests: temporary directories, files, commands, the sample generator, an
+// independent packer of GrADS station data, and direct netCDF reads for expected values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace d2g::testing {
+
+// A fresh directory under $TMPDIR, removed with everything in it when the object goes away.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& content);
+bool file_exists(const std::string& path);
+// Names of the entries of `dir`, sorted, "." and ".." left out.
+std::vector<std::string> list_dir(const std::string& dir);
+
+// Runs `command` through the shell; returns its exit status, with standard output (and standard
+// error, when `merge_stderr`) in `output`.
+int run_command(const std::string& command, std::string* output = nullptr,
+                bool merge_stderr = true);
+std::string shell_quote(const std::string& text);
+
+// Paths fixed at build time.
+std::string sample_generator();
+std::string converter();
+std::string source_dir();  // the tests/ folder of the source tree
+
+// Writes the sample input set into `dir`; the station list is `dir`/SPI_Stn.nc.
+void generate_sample(const std::string& dir, int nstn, int numdr_len, int sen_len, int seed = 1);
+
+// Turns a CDL text into a netCDF file with ncgen, of format `kind` ("classic", "nc4", ...).
+void ncgen(const std::string& cdl_text, const std::string& nc_path,
+           const std::string& kind = "classic");
+
+// A netCDF variable read straight through the C library: its values in stored order and the
+// lengths of its dimensions in declaration order.
+struct NcValues {
+  std::vector<size_t> shape;
+  std::vector<float> values;
+};
+NcValues read_nc(const std::string& path, const std::string& variable);
+
+// The bytes a GrADS station data file must hold, packed field by field after the documented
+// layout: `values` is indexed [t * nstn + j]; every report carries the identifier "Station_".
+std::string pack_station_data(const std::vector<float>& values, const std::vector<float>& lon,
+                              const std::vector<float>& lat, int nstn, int ntime);
+
+}  // namespace d2g::testing
