@@ -1,0 +1,178 @@
+// Output failures, produced for real: each ends the writer with the error's number, text, unit
+// and absolute path, leaves the previous product as it was and no temporary file behind.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <grp.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "common/fatal_error.h"
+#include "gradsout/write_grads_stn.h"
+#include "support/test_support.h"
+
+namespace d2g {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::TempDir;
+
+constexpr uid_t kNobody = 65534;
+
+struct Outcome {
+  int status;
+  std::string message;
+};
+
+// Runs `body` in a child process (so that it can drop privileges or limit file sizes) and
+// returns the exit status and FatalError message it ended with.
+Outcome in_child(const std::function<void()>& body) {
+  int fds[2];
+  if (::pipe(fds) != 0) throw std::runtime_error("pipe");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    int status = 0;
+    try {
+      body();
+    } catch (const FatalError& error) {
+      const ssize_t ignored = ::write(fds[1], error.what(), std::strlen(error.what()));
+      (void)ignored;
+      status = error.exit_status();
+    } catch (...) {
+      status = 99;
+    }
+    ::_exit(status);
+  }
+  ::close(fds[1]);
+  std::string message;
+  char buffer[512];
+  ssize_t n;
+  while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) message.append(buffer, n);
+  ::close(fds[0]);
+  int wait_status = 0;
+  ::waitpid(pid, &wait_status, 0);
+  return {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status),
+          message};
+}
+
+void drop_to_nobody() {
+  if (::setgroups(0, nullptr) != 0 && ::getuid() == 0) ::_exit(98);
+  if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(98);
+}
+
+// A 2-station, 3-step product whose values start at `first`.
+void write_product(const std::string& dir, float first, const std::string& name = "Prob") {
+  Field2D data(2, 3);
+  for (int i = 0; i < 6; ++i) data.data()[i] = first + static_cast<float>(i);
+  static const std::vector<StationLabel> labels = make_station_labels(2);
+  StationWriterContext context{labels, -999.0f};
+  write_grads_stn(data, {-8.0f, 2.0f}, {42.0f, 39.0f}, 2, 3, name, dir + "/", name, context);
+}
+
+TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
+  const bool root = ::geteuid() == 0;
+  struct Case {
+    const char* what;
+    int status;
+    const char* text;
+    std::string target;  // relative to the work directory
+    int unit;
+    std::function<void(const std::string& work)> prepare;
+    bool as_nobody = false;
+    rlim_t file_size_limit = RLIM_INFINITY;
+  };
+  const std::vector<Case> cases = {
+      {"missing output directory", 29, "file not found", "absent/Prob.dat", 10,
+       [](const std::string&) {}},
+      {"path through a regular file", 43, "file name specification error", "plain/Prob.dat", 10,
+       [](const std::string& work) { testing::write_file(work + "/plain", "x"); }},
+      {"directory where the data file goes", 30, "open failure", "new/Prob.dat", 10,
+       [](const std::string& work) { std::filesystem::create_directories(work + "/new/Prob.dat"); }},
+      {"directory where the control file goes", 30, "open failure", "new/Prob.ctl", 2001,
+       [](const std::string& work) { std::filesystem::create_directories(work + "/new/Prob.ctl"); }},
+      {"full device (file size limit)", 38, "error during write", "out/Prob.dat", 10,
+       [](const std::string&) {}, false, 200},
+      {"read-only product", 47, "write to READONLY file", "out/Prob.dat", 10,
+       [](const std::string& work) { ::chmod((work + "/out/Prob.dat").c_str(), 0444); }, true},
+      {"read-only map", 47, "write to READONLY file", "out/Prob.dat.map", 2002,
+       [](const std::string& work) { ::chmod((work + "/out/Prob.dat.map").c_str(), 0444); },
+       true},
+      {"directory without write permission", 9, "permission to access file denied",
+       "out/Prob.dat", 10,
+       [](const std::string& work) { ::chmod((work + "/out").c_str(), 0555); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.as_nobody && !root) continue;  // permission cases need a user to drop to
+    TempDir work;
+    ::chmod(work.path().c_str(), 0755);
+    const std::string out = work.file("out");
+    std::filesystem::create_directory(out);
+    ::chmod(out.c_str(), 0777);
+    write_product(out, 100.0f);
+    std::map<std::string, std::string> before;
+    for (const std::string& name : testing::list_dir(out)) {
+      if (std::filesystem::is_regular_file(out + "/" + name)) {
+        before[name] = testing::read_file(out + "/" + name);
+      }
+    }
+    if (c.as_nobody) {
+      // The previous product belongs to root; let the unprivileged writer replace it.
+      for (const auto& entry : before) ::chmod((out + "/" + entry.first).c_str(), 0666);
+    }
+    c.prepare(work.path());
+    const std::string target_dir = work.file(c.target.substr(0, c.target.rfind('/')));
+
+    const Outcome outcome = in_child([&] {
+      if (c.as_nobody) drop_to_nobody();
+      if (c.file_size_limit != RLIM_INFINITY) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{c.file_size_limit, c.file_size_limit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      write_product(target_dir, 0.0f);
+    });
+
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.message, "severe (" + std::to_string(c.status) + "): " + c.text +
+                                   ", unit " + std::to_string(c.unit) + ", file " +
+                                   work.file(c.target));
+    for (const auto& [name, content] : before) {
+      EXPECT_EQ(testing::read_file(out + "/" + name), content) << name;
+    }
+    for (const std::string& dir : {out, target_dir}) {
+      if (!std::filesystem::is_directory(dir)) continue;
+      for (const std::string& name : testing::list_dir(dir)) {
+        EXPECT_THAT(name, ::testing::Not(HasSubstr(".tmp-"))) << "temporary file left";
+      }
+    }
+  }
+}
+
+TEST(OutputFaults, ReplacedFilesKeepTheirPermissionsAndNewOnesFollowTheUmask) {
+  TempDir work;
+  write_product(work.path(), 1.0f);
+  ::chmod(work.file("Prob.dat").c_str(), 0640);
+  const mode_t old_umask = ::umask(027);
+  write_product(work.path(), 2.0f);
+  write_product(work.path(), 3.0f, "Sensl");
+  ::umask(old_umask);
+  struct stat info {};
+  ::stat(work.file("Prob.dat").c_str(), &info);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  ::stat(work.file("Sensl.dat").c_str(), &info);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);  // 0666 less 027
+  ::stat(work.file("Sensl.ctl").c_str(), &info);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+}  // namespace
+}  // namespace d2g
