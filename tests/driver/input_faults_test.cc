@@ -1,0 +1,130 @@
+// Bad input: every fault stops the run with status 1 and a message naming the file (and the
+// variable), before any product is touched.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "support/test_support.h"
+
+namespace d2g {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::TempDir;
+
+// A result file of 5 stations from CDL declarations (dimensions, then variables, no data).
+std::string cdl(const std::string& dimensions, const std::string& variables) {
+  return "netcdf f {\ndimensions:\n  stn = 5 ;\n" + dimensions + "variables:\n" + variables + "}\n";
+}
+
+std::map<std::string, std::string> regular_files(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  for (const std::string& name : testing::list_dir(dir)) {
+    files[name] = testing::read_file(dir + "/" + name);
+  }
+  return files;
+}
+
+TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
+  TempDir good;
+  testing::generate_sample(good.path(), 5, 4, 3);
+
+  struct Case {
+    const char* what;
+    std::string file;  // the input changed, in the input directory
+    std::function<void(const std::string& path)> damage;
+    std::string message;  // after "drought2grads: error: "
+    bool default_station_list = false;
+  };
+  auto replace_with = [](std::string text, std::string kind = "classic") {
+    return [text, kind](const std::string& path) { testing::ncgen(text, path, kind); };
+  };
+  const std::vector<Case> cases = {
+      {"missing result file", "Num_Drou_Mon_Stn.nc",
+       [](const std::string& path) { std::filesystem::remove(path); },
+       "in/Num_Drou_Mon_Stn.nc: No such file or directory"},
+      {"not a netCDF file", "Sen_Prob_idx_Stn.nc",
+       [](const std::string& path) { testing::write_file(path, "garbage\n"); },
+       "in/Sen_Prob_idx_Stn.nc: NetCDF: Unknown file format"},
+      {"truncated file", "Fre_Mag_Stn.nc",
+       [](const std::string& path) {
+         const std::string bytes = testing::read_file(path);
+         testing::write_file(path, bytes.substr(0, bytes.size() / 3));
+       },
+       "in/Fre_Mag_Stn.nc: "},
+      {"missing station list", "SPI_Stn.nc",
+       [](const std::string& path) { std::filesystem::remove(path); },
+       "in/SPI_Stn.nc: No such file or directory"},
+      {"station list at the default path", "SPI_Stn.nc", [](const std::string&) {},
+       "/home/rufal/MERIDOX/RES/SPI_Res/SPI_Stn.nc: No such file or directory (the station "
+       "list; give its path with --stations PATH)",
+       true},
+      {"missing variable", "Spell_Time_Arr_Stn.nc",
+       replace_with(cdl("  comb = 18 ;\n", "  float Spell_Ave(comb, stn) ;\n")),
+       "in/Spell_Time_Arr_Stn.nc: variable \"Spell_Max\": NetCDF: Variable not found"},
+      {"three dimensions", "Num_Drou_Mon_Stn.nc",
+       replace_with(cdl("  a = 2 ;\n  b = 2 ;\n", "  float N_Drou_mon(a, b, stn) ;\n")),
+       "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\" has 3 dimensions; 2 expected (second "
+       "axis, station)"},
+      {"not numeric", "Num_Drou_Mon_Stn.nc",
+       replace_with(cdl("  a = 2 ;\n", "  char N_Drou_mon(a, stn) ;\n")),
+       "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\" is not numeric"},
+      {"empty second axis", "Num_Drou_Mon_Stn.nc",
+       replace_with(cdl("  comb = UNLIMITED ;\n", "  float N_Drou_mon(comb, stn) ;\n"), "nc4"),
+       "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\": second axis \"comb\" is empty; a "
+       "product needs at least one time step"},
+      {"fewer stations", "Sen_Prob_idx_Stn.nc",
+       replace_with("netcdf f {\ndimensions:\n  stn = 4 ;\n  idx = 3 ;\nvariables:\n"
+                    "  float SenSL(idx, stn) ;\n}\n"),
+       "in/Sen_Prob_idx_Stn.nc: variable \"SenSL\": station dimension \"stn\" has 4 values; 5 "
+       "expected (as in \"N_Drou_mon\" in in/Num_Drou_Mon_Stn.nc)"},
+      {"Prob and SenSL differ", "Sen_Prob_idx_Stn.nc",
+       replace_with(cdl("  idx = 3 ;\n  idx2 = 2 ;\n",
+                        "  float SenSL(idx, stn) ;\n  float Prob(idx2, stn) ;\n")),
+       "in/Sen_Prob_idx_Stn.nc: variable \"Prob\": second axis \"idx2\" has 2 values; 3 "
+       "expected (the length of the second axis of \"SenSL\")"},
+      {"spell axis not 18", "Spell_Time_Arr_Stn.nc",
+       replace_with(cdl("  comb = 18 ;\n  c17 = 17 ;\n",
+                        "  float Spell_Ave(comb, stn) ;\n  float Spell_Max(c17, stn) ;\n")),
+       "in/Spell_Time_Arr_Stn.nc: variable \"Spell_Max\": second axis \"c17\" has 17 values; 18 "
+       "expected (one per drought index and severity)"},
+      {"eleven months", "Fre_Mag_Stn.nc",
+       replace_with(cdl("  month = 11 ;\n", "  float Fre_pdsi_mod(month, stn) ;\n")),
+       "in/Fre_Mag_Stn.nc: variable \"Fre_pdsi_mod\": second axis \"month\" has 11 values; 12 "
+       "expected (one per month)"},
+      {"station list of another size", "SPI_Stn.nc",
+       replace_with("netcdf f {\ndimensions:\n  stn = 6 ;\nvariables:\n  float lon(stn) ;\n}\n"),
+       "in/SPI_Stn.nc: variable \"lon\": the station list has 6 stations (dimension \"stn\"), "
+       "but the result files have 5 (as in \"N_Drou_mon\" in in/Num_Drou_Mon_Stn.nc)"},
+  };
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir work;
+    const std::string in = work.file("in");
+    const std::string out = work.file("out");
+    std::filesystem::copy(good.path(), in);
+    std::filesystem::create_directory(out);
+    const std::string command = "cd " + testing::shell_quote(work.path()) + " && " +
+                                testing::shell_quote(testing::converter()) +
+                                " -q --input-dir in --output-dir out";
+    ASSERT_EQ(testing::run_command(command + " --stations in/SPI_Stn.nc"), 0);
+    const auto before = regular_files(out);
+    ASSERT_EQ(before.size(), 93u);
+
+    c.damage(in + "/" + c.file);
+    std::string errors;
+    const int status = testing::run_command(
+        command + (c.default_station_list ? "" : " --stations in/SPI_Stn.nc"), &errors);
+    EXPECT_EQ(status, 1);
+    EXPECT_THAT(errors, ::testing::StartsWith("drought2grads: error: " + c.message));
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    EXPECT_EQ(regular_files(out), before);
+  }
+}
+
+}  // namespace
+}  // namespace d2g
