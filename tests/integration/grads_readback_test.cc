@@ -1,0 +1,126 @@
+// The real client: GrADS opens our products (through the station maps we write, without running
+// stnmap) and reads back, station by station, the values that the netCDF inputs hold.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "support/test_support.h"
+
+namespace d2g {
+namespace {
+
+using testing::TempDir;
+
+constexpr int kStations = 12;
+
+struct Report {
+  float lon;
+  float lat;
+  bool missing;
+  double value;
+};
+
+// Parses the output of one `d VAR` under `set gxout print`: a header line with the undef value,
+// then for each report a line "Station_ LON LAT UNDEF" and a line with the value.
+std::vector<Report> parse_reports(std::istringstream& in) {
+  std::vector<Report> reports;
+  std::string line;
+  double undef = 0;
+  int count = 0;
+  while (std::getline(in, line)) {
+    if (std::sscanf(line.c_str(), "Printing Stations -- %d Reports -- Undef = %lf", &count,
+                    &undef) == 2) {
+      break;
+    }
+  }
+  for (int i = 0; i < count && std::getline(in, line); ++i) {
+    Report report{};
+    char id[16];
+    if (std::sscanf(line.c_str(), "%15s %f %f", id, &report.lon, &report.lat) != 3) break;
+    std::getline(in, line);
+    report.value = std::stod(line);
+    report.missing = report.value == undef;
+    reports.push_back(report);
+  }
+  return reports;
+}
+
+TEST(GradsReadback, DirectAndMonthlyProductsReadBackAsTheInputs) {
+  TempDir dir;
+  testing::generate_sample(dir.path(), kStations, 4, 3);
+  ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(dir.path()) + " && " +
+                                 testing::shell_quote(testing::converter()) +
+                                 " -q --stations SPI_Stn.nc"),
+            0);
+  const std::vector<float> lon = testing::read_nc(dir.file("SPI_Stn.nc"), "lon").values;
+  const std::vector<float> lat = testing::read_nc(dir.file("SPI_Stn.nc"), "lat").values;
+
+  struct Probe {
+    const char* product;
+    const char* var;
+    int t;  // 1-based time step
+    std::string file;
+    std::string variable;  // the netCDF variable that time step t comes from
+    int second_index;      // its second-axis position (0-based)
+  };
+  const std::vector<Probe> probes = {
+      {"Num_Dr_Mon", "Dr_Mon", 1, "Num_Drou_Mon_Stn.nc", "N_Drou_mon", 0},
+      {"Num_Dr_Mon", "Dr_Mon", 4, "Num_Drou_Mon_Stn.nc", "N_Drou_mon", 3},
+      {"Prob", "Prob", 3, "Sen_Prob_idx_Stn.nc", "Prob", 2},
+      {"Time_Arr_Max", "Time_Arr_Max", 18, "Spell_Time_Arr_Stn.nc", "Time_Arr_Max", 17},
+      // Monthly products: time step k is combination k, severity slowest.
+      {"Fre_03", "Fre", 8, "Fre_Mag_Stn.nc", "Fre_scpdsi_sev", 2},
+      {"Fre_03", "Fre", 1, "Fre_Mag_Stn.nc", "Fre_pdsi_mod", 2},
+      {"Mag_12", "Mag", 18, "Fre_Mag_Stn.nc", "Mag_spi12_ext", 11},
+  };
+
+  std::string script;
+  for (const Probe& p : probes) {
+    script += fmt::format(
+        "'reinit'\n'open {0}.ctl'\n'set gxout print'\n'set prnopts %.9g 1 1'\n"
+        "'set lon -180 360'\n'set lat -90 90'\n'set t {1}'\n'd {2}'\nsay result\n",
+        dir.file(p.product), p.t, p.var);
+  }
+  script += "'quit'\n";
+  testing::write_file(dir.file("readback.gs"), script);
+  std::string output;
+  ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(dir.path()) +
+                                     " && grads -blc 'run readback.gs'",
+                                 &output),
+            0)
+      << output;
+
+  std::istringstream in(output);
+  int zeros = 0;
+  int missing = 0;
+  for (const Probe& p : probes) {
+    SCOPED_TRACE(fmt::format("{} t={}", p.product, p.t));
+    const std::vector<Report> reports = parse_reports(in);
+    ASSERT_EQ(reports.size(), static_cast<std::size_t>(kStations)) << output;
+    const std::vector<float> values = testing::read_nc(dir.file(p.file), p.variable).values;
+    for (int j = 0; j < kStations; ++j) {
+      const Report& report = reports[j];
+      // GrADS prints coordinates to four significant digits.
+      EXPECT_NEAR(report.lon, lon[j], 0.01);
+      EXPECT_NEAR(report.lat, lat[j], 0.01);
+      const float expected = values[static_cast<std::size_t>(p.second_index) * kStations + j];
+      if (expected == -999.0f || std::isnan(expected)) {
+        EXPECT_TRUE(report.missing) << "station " << j + 1;
+        ++missing;
+      } else {
+        EXPECT_FALSE(report.missing) << "station " << j + 1 << " expected " << expected;
+        EXPECT_NEAR(report.value, expected, std::fabs(expected) * 1e-6) << "station " << j + 1;
+        if (expected == 0.0f) ++zeros;
+      }
+    }
+  }
+  // The sample holds genuine zeros and marked cells; both must have been compared.
+  EXPECT_GT(zeros, 0);
+  EXPECT_GT(missing, 0);
+}
+
+}  // namespace
+}  // namespace d2g
