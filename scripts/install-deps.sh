@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building, testing and the demo need; only those missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libnetcdf-dev netcdf-bin libcli11-dev libfmt-dev
-          libgtest-dev grads time)
+          libgtest-dev libgmock-dev grads time)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
