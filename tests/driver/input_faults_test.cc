@@ -128,3 +128,25 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
 
 }  // namespace
 }  // namespace d2g
+
+namespace d2g {
+namespace {
+
+// Tables that do not fit the address space end the run with error 41 before anything is written.
+TEST(ResourceFaults, TablesBeyondTheMemoryLimitGiveErrorFortyOne) {
+  TempDir work;
+  // 60,000 stations need about 135 MB of tables; the program itself runs in less than 100 MB.
+  testing::generate_sample(work.path(), 60000, 18, 6);
+  std::filesystem::create_directory(work.file("out"));
+  std::string errors;
+  const int status = testing::run_command(
+      "cd " + testing::shell_quote(work.path()) + " && ulimit -v 150000 && " +
+          testing::shell_quote(testing::converter()) + " -q --output-dir out --stations SPI_Stn.nc",
+      &errors);
+  EXPECT_EQ(status, 41);
+  EXPECT_EQ(errors, "drought2grads: severe (41): insufficient virtual memory\n");
+  EXPECT_TRUE(testing::list_dir(work.file("out")).empty());
+}
+
+}  // namespace
+}  // namespace d2g
