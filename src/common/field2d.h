@@ -2,20 +2,27 @@
 // so that one time step's values for all stations lie side by side.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "common/float_buffer.h"
 
 namespace d2g {
 
 class Field2D {
  public:
   Field2D() = default;
-  // Extents below 1 give an empty table.
-  Field2D(int32_t nstn, int32_t ntime)
-      : nstn_(nstn > 0 ? nstn : 0),
-        ntime_(ntime > 0 ? ntime : 0),
-        values_(static_cast<std::size_t>(nstn_) * static_cast<std::size_t>(ntime_)) {}
+  // A table of zeros. Extents below 1 give an empty table.
+  Field2D(int32_t nstn, int32_t ntime) : Field2D(nstn, ntime, 0.0f) {}
+
+  // A table whose values are left unset, for a caller that fills every one of them at once.
+  static Field2D unfilled(int32_t nstn, int32_t ntime) {
+    Field2D table;
+    table.resize(nstn, ntime);
+    return table;
+  }
 
   int32_t nstn() const { return nstn_; }
   int32_t ntime() const { return ntime_; }
@@ -32,6 +39,15 @@ class Field2D {
   const float* data() const { return values_.data(); }
 
  private:
+  Field2D(int32_t nstn, int32_t ntime, float value) {
+    resize(nstn, ntime);
+    std::fill(values_.begin(), values_.end(), value);
+  }
+  void resize(int32_t nstn, int32_t ntime) {
+    nstn_ = nstn > 0 ? nstn : 0;
+    ntime_ = ntime > 0 ? ntime : 0;
+    values_.resize(static_cast<std::size_t>(nstn_) * static_cast<std::size_t>(ntime_));
+  }
   std::size_t index(int32_t station, int32_t time) const {
     return static_cast<std::size_t>(time) * static_cast<std::size_t>(nstn_) +
            static_cast<std::size_t>(station);
@@ -39,7 +55,7 @@ class Field2D {
 
   int32_t nstn_ = 0;
   int32_t ntime_ = 0;
-  std::vector<float> values_;
+  FloatBuffer values_;
 };
 
 }  // namespace d2g

@@ -35,8 +35,9 @@ void load_fre_mag(RunState& state, RunTables& tables, const std::string& fname,
   const int32_t nstn = std::max(state.nstn, 0);
   const int32_t nmon = state.nmon;
   const std::size_t size = static_cast<std::size_t>(ncomb) * nstn * nmon;
-  tables.FRE.assign(size, 0.0f);
-  tables.MAG.assign(size, 0.0f);
+  // Every element is copied from a variable whose shape has been checked.
+  tables.FRE.resize(size);
+  tables.MAG.resize(size);
 
   for (int k = 1; k <= kCombinationCount; ++k) {
     for (auto [prefix, table] : {std::pair{"Fre_", &tables.FRE}, std::pair{"Mag_", &tables.MAG}}) {
@@ -65,10 +66,10 @@ void write_monthly_products(const RunState& state, RunTables& tables, const std:
                             StationWriterContext& context) {
   const int32_t nstn = std::max(state.nstn, 0);
   const int32_t ncomb = state.ncomb;
-  tables.X = Field2D(nstn, ncomb);
+  tables.X = Field2D::unfilled(nstn, ncomb);
   Field2D& X = tables.X;
 
-  auto write_month = [&](const std::vector<float>& table, int32_t m, const char* product_prefix,
+  auto write_month = [&](const FloatBuffer& table, int32_t m, const char* product_prefix,
                          const char* ctlvar) {
     // Station by station: each station's 18 values lie side by side in the table.
     for (int32_t j = 0; j < nstn; ++j) {

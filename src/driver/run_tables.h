@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/field2d.h"
+#include "common/float_buffer.h"
 #include "common/stations.h"
 
 namespace d2g {
@@ -18,8 +19,8 @@ struct RunTables {
   Field2D TIME_ARR_MAX;  // stations x 18
   // Frequencies and magnitudes indexed (combination, station, month), combination fastest:
   // 18 x nstn x 12.
-  std::vector<float> FRE;
-  std::vector<float> MAG;
+  FloatBuffer FRE;
+  FloatBuffer MAG;
   Field2D X;             // one month's slice: stations x 18
   std::vector<float> LON;
   std::vector<float> LAT;

@@ -172,7 +172,7 @@ Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, int32_t& s
   read.ndim2 = second.length;
   read.xstn.resize(static_cast<std::size_t>(station.length));
   read.xidx.resize(static_cast<std::size_t>(second.length));
-  read.data = Field2D(station.length, second.length);
+  read.data = Field2D::unfilled(station.length, second.length);
   read_coordinates(file, station.name, read.xstn, status);
   read_coordinates(file, second.name, read.xidx, status);
   // The stored order (second axis slowest) is the table's (station fastest): a straight copy.
