@@ -5,9 +5,9 @@
 // variable declares _FillValue = -999.0 and holds a few -999.0 and NaN cells (always at the second
 // and third station, so small sets have them too) and genuine zeros.
 
-#include <CLI/CLI.hpp>
 #include <netcdf.h>
 
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -77,7 +77,8 @@ class OutputFile {
     int dim = -1;
     check(nc_def_dim(ncid_, name, static_cast<std::size_t>(length), &dim), path_);
     std::vector<float> numbers(static_cast<std::size_t>(length));
-    for (int i = 0; i < length; ++i) numbers[static_cast<std::size_t>(i)] = static_cast<float>(i + 1);
+    for (int i = 0; i < length; ++i)
+      numbers[static_cast<std::size_t>(i)] = static_cast<float>(i + 1);
     pending_.push_back({define({dim}, name, NC_FLOAT), numbers});
     return dim;
   }
@@ -144,12 +145,15 @@ int main(int argc, char** argv) {
   uint64_t seed = 1;
   CLI::App app{"Writes a sample input set for drought2grads", "make_sample_data"};
   app.add_option("--out", out, "Output directory (must exist)")->capture_default_str();
-  app.add_option("--stations", nstn, "Number of stations")->capture_default_str()
+  app.add_option("--stations", nstn, "Number of stations")
+      ->capture_default_str()
       ->check(CLI::Range(1, 10000000));
   app.add_option("--numdr-len", numdr_len, "Second-axis length of N_Drou_mon")
-      ->capture_default_str()->check(CLI::Range(1, 100000));
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
   app.add_option("--sen-len", sen_len, "Second-axis length of SenSL and Prob")
-      ->capture_default_str()->check(CLI::Range(1, 100000));
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
   app.add_option("--seed", seed, "Random seed")->capture_default_str();
   CLI11_PARSE(app, argc, argv);
   const std::string dir = out.empty() || out.back() == '/' ? out : out + "/";
@@ -166,26 +170,30 @@ int main(int argc, char** argv) {
     file.variable("lon", -1, 1, seed, from(lon), false);
     file.variable("lat", -1, 1, seed, from(lat), false);
     // Region codes 1 ... 12 from a 4 x 3 grid over the peninsula.
-    file.variable("reg", -1, 1, seed, [&](Random&, int j, int) {
-      const int column = std::min(3, static_cast<int>((lon[static_cast<std::size_t>(j)] + 9.3) / 3.15));
-      const int row = std::min(2, static_cast<int>((lat[static_cast<std::size_t>(j)] - 36.0) / 2.6));
-      return static_cast<float>(1 + column + 4 * row);
-    }, false);
+    file.variable(
+        "reg", -1, 1, seed,
+        [&](Random&, int j, int) {
+          const int column =
+              std::min(3, static_cast<int>((lon[static_cast<std::size_t>(j)] + 9.3) / 3.15));
+          const int row =
+              std::min(2, static_cast<int>((lat[static_cast<std::size_t>(j)] - 36.0) / 2.6));
+          return static_cast<float>(1 + column + 4 * row);
+        },
+        false);
   }
   {
     OutputFile file(dir + "Num_Drou_Mon_Stn.nc", nstn);
     const int comb = file.second_axis("comb", numdr_len);
-    file.variable("N_Drou_mon", comb, numdr_len, seed, [](Random& r, int, int) { return count(r, 120); });
+    file.variable("N_Drou_mon", comb, numdr_len, seed,
+                  [](Random& r, int, int) { return count(r, 120); });
   }
   {
     OutputFile file(dir + "Sen_Prob_idx_Stn.nc", nstn);
     const int idx = file.second_axis("idx", sen_len);
-    file.variable("SenSL", idx, sen_len, seed, [](Random& r, int, int) {
-      return static_cast<float>(r.uniform(-0.05, 0.05));
-    });
-    file.variable("Prob", idx, sen_len, seed, [](Random& r, int, int) {
-      return static_cast<float>(r.uniform());
-    });
+    file.variable("SenSL", idx, sen_len, seed,
+                  [](Random& r, int, int) { return static_cast<float>(r.uniform(-0.05, 0.05)); });
+    file.variable("Prob", idx, sen_len, seed,
+                  [](Random& r, int, int) { return static_cast<float>(r.uniform()); });
   }
   {
     OutputFile file(dir + "Spell_Time_Arr_Stn.nc", nstn);

@@ -29,13 +29,13 @@ void require_second_axis(const InputVariable& var, const Read2D& read, int32_t e
                          std::string_view meaning) {
   if (read.ndim2 == expected) return;
   throw FatalError::bad_input(
-      var.file, fmt::format("variable \"{}\": second axis {} has {} values; {} expected ({})",
-                            var.name, quoted_dim(read.second_dim_name), read.ndim2, expected,
-                            meaning));
+      var.file,
+      fmt::format("variable \"{}\": second axis {} has {} values; {} expected ({})", var.name,
+                  quoted_dim(read.second_dim_name), read.ndim2, expected, meaning));
 }
 
-void StationCountCheck::require_result_variable(const InputVariable& var,
-                                                std::string_view dim_name, int32_t n) {
+void StationCountCheck::require_result_variable(const InputVariable& var, std::string_view dim_name,
+                                                int32_t n) {
   if (!have_reference_) {
     have_reference_ = true;
     reference_count_ = n;
@@ -53,8 +53,7 @@ void StationCountCheck::require_result_variable(const InputVariable& var,
 }
 
 void StationCountCheck::require_station_list_variable(const InputVariable& var,
-                                                      std::string_view dim_name,
-                                                      int32_t n) const {
+                                                      std::string_view dim_name, int32_t n) const {
   if (!have_reference_ || n == reference_count_) return;
   throw FatalError::bad_input(
       var.file,
@@ -64,9 +63,8 @@ void StationCountCheck::require_station_list_variable(const InputVariable& var,
                   reference_file_));
 }
 
-void warn_about_missing_markers(const InputVariable& var,
-                                const std::vector<MissingMarker>& markers, float undef,
-                                std::ostream& diag) {
+void warn_about_missing_markers(const InputVariable& var, const std::vector<MissingMarker>& markers,
+                                float undef, std::ostream& diag) {
   for (const MissingMarker& marker : markers) {
     const float value = static_cast<float>(marker.value);
     const bool same = value == undef || (std::isnan(value) && std::isnan(undef));

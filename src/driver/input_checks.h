@@ -43,8 +43,7 @@ class StationCountCheck {
 
 // A _FillValue or missing_value that differs from the control files' marker would show as data
 // in GrADS: say so once per variable on `diag`.
-void warn_about_missing_markers(const InputVariable& var,
-                                const std::vector<MissingMarker>& markers, float undef,
-                                std::ostream& diag);
+void warn_about_missing_markers(const InputVariable& var, const std::vector<MissingMarker>& markers,
+                                float undef, std::ostream& diag);
 
 }  // namespace d2g

@@ -1,7 +1,6 @@
 // drought2grads: converts station-based drought statistics from netCDF into GrADS station data.
 
 #include <CLI/CLI.hpp>
-
 #include <csignal>
 #include <iostream>
 #include <new>
@@ -25,8 +24,7 @@ int main(int argc, char** argv) {
                  "Directory of the four result files (default: the working directory)");
   app.add_option("--output-dir", options.output_dir,
                  "Directory for the products (default: the working directory)");
-  app.add_option("--undef", options.undef,
-                 "Missing-value marker written to every control file")
+  app.add_option("--undef", options.undef, "Missing-value marker written to every control file")
       ->capture_default_str();
   app.add_flag("-q,--quiet", quiet, "Print no progress log");
   app.set_version_flag("--version", "drought2grads " D2G_VERSION);

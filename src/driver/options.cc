@@ -4,9 +4,7 @@ namespace d2g {
 
 namespace {
 
-std::string with_slash(const std::string& dir) {
-  return dir.back() == '/' ? dir : dir + "/";
-}
+std::string with_slash(const std::string& dir) { return dir.back() == '/' ? dir : dir + "/"; }
 
 }  // namespace
 

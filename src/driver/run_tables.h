@@ -21,10 +21,10 @@ struct RunTables {
   // 18 x nstn x 12.
   FloatBuffer FRE;
   FloatBuffer MAG;
-  Field2D X;             // one month's slice: stations x 18
+  Field2D X;  // one month's slice: stations x 18
   std::vector<float> LON;
   std::vector<float> LAT;
-  std::vector<float> REG;  // kept for the run, read by no product
+  std::vector<float> REG;   // kept for the run, read by no product
   std::vector<float> XSTN;  // station coordinates of the last station-list read
   std::vector<StationLabel> STATION;
 };

@@ -42,8 +42,8 @@ void write_station_data(PendingFile& out, const Field2D& data, const std::vector
   if (ntime < 1) return;
   const std::size_t stations = nstn > 0 ? static_cast<std::size_t>(nstn) : 0;
   const std::size_t group_bytes = kReportBytes * stations + kTerminatorBytes;
-  const std::size_t groups_per_write = std::clamp<std::size_t>(
-      kWriteBufferBytes / group_bytes, 1, static_cast<std::size_t>(ntime));
+  const std::size_t groups_per_write =
+      std::clamp<std::size_t>(kWriteBufferBytes / group_bytes, 1, static_cast<std::size_t>(ntime));
   std::vector<char> buffer(group_bytes * groups_per_write);
 
   // Every time group carries the same headers; only the values differ. Pack the headers once.

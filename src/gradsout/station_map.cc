@@ -29,8 +29,7 @@ void put_be32(std::vector<char>& bytes, int64_t value) {
 
 bool station_map_addressable(int32_t nstn, int32_t ntime) {
   if (ntime < 1) return true;
-  return static_cast<int64_t>(ntime - 1) * group_bytes(nstn) <=
-         std::numeric_limits<int32_t>::max();
+  return static_cast<int64_t>(ntime - 1) * group_bytes(nstn) <= std::numeric_limits<int32_t>::max();
 }
 
 std::vector<char> station_map_bytes(int32_t nstn, int32_t ntime) {

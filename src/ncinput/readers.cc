@@ -81,9 +81,9 @@ Dimension inquire_dimension(const NcFile& file, const Variable& var, int dimid, 
   }
   if (length > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
     throw FatalError::bad_input(
-        file.path(), fmt::format("variable \"{}\": dimension \"{}\" has {} values, more than {}",
-                                 var.name, name.data(), length,
-                                 std::numeric_limits<int32_t>::max()));
+        file.path(),
+        fmt::format("variable \"{}\": dimension \"{}\" has {} values, more than {}", var.name,
+                    name.data(), length, std::numeric_limits<int32_t>::max()));
   }
   return {fixed_width(name.data(), kDimNameWidth), static_cast<int32_t>(length)};
 }

@@ -78,7 +78,8 @@ TEST(CommandLine, DirectoriesQuietRunsAndTheMarker) {
   EXPECT_THAT(control, HasSubstr("\nundef   123456792.0\n"));
 
   // With inputs given by directory, the log names the files as they were given.
-  const Result logged = convert(dir.path(), "--input-dir in/ --output-dir out --stations in/SPI_Stn.nc");
+  const Result logged =
+      convert(dir.path(), "--input-dir in/ --output-dir out --stations in/SPI_Stn.nc");
   EXPECT_EQ(logged.status, 0);
   EXPECT_THAT(logged.out, StartsWith("    Reading netCDF file: in/Num_Drou_Mon_Stn.nc...\n"));
   EXPECT_THAT(logged.out, HasSubstr("    Reading netCDF file: in/SPI_Stn.nc...\n"));

@@ -1,8 +1,7 @@
 // End to end: the converter binary on a generated input set, its log compared byte for byte with
 // a golden log and its 93 product files with values read straight from the netCDF inputs.
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include "support/test_support.h"
 
@@ -51,11 +50,11 @@ class RunTest : public ::testing::Test {
 
 TEST_F(RunTest, WritesTheExactLogAndAllThirtyOneProducts) {
   std::string log, errors;
-  const int status = testing::run_command(
-      "cd " + testing::shell_quote(dir_.path()) + " && " +
-          testing::shell_quote(testing::converter()) + " --stations SPI_Stn.nc 2>" +
-          testing::shell_quote(dir_.file("stderr.txt")),
-      &log, false);
+  const int status = testing::run_command("cd " + testing::shell_quote(dir_.path()) + " && " +
+                                              testing::shell_quote(testing::converter()) +
+                                              " --stations SPI_Stn.nc 2>" +
+                                              testing::shell_quote(dir_.file("stderr.txt")),
+                                          &log, false);
   ASSERT_EQ(status, 0);
   EXPECT_EQ(log, testing::read_file(testing::source_dir() + "/driver/golden/run.log"));
   EXPECT_EQ(testing::read_file(dir_.file("stderr.txt")), "");
@@ -100,9 +99,9 @@ TEST_F(RunTest, WritesTheExactLogAndAllThirtyOneProducts) {
 
   std::size_t products = 0;
   for (const std::string& name : testing::list_dir(dir_.path())) {
-    if (name.size() > 4 && (name.substr(name.size() - 4) == ".dat" ||
-                            name.substr(name.size() - 4) == ".ctl" ||
-                            name.substr(name.size() - 4) == ".map")) {
+    if (name.size() > 4 &&
+        (name.substr(name.size() - 4) == ".dat" || name.substr(name.size() - 4) == ".ctl" ||
+         name.substr(name.size() - 4) == ".map")) {
       ++products;
     }
   }

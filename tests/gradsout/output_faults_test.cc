@@ -1,11 +1,11 @@
 // Output failures, produced for real: each ends the writer with the error's number, text, unit
 // and absolute path, leaves the previous product as it was and no temporary file behind.
 #include <gmock/gmock.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <grp.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -59,8 +59,7 @@ Outcome in_child(const std::function<void()>& body) {
   ::close(fds[0]);
   int wait_status = 0;
   ::waitpid(pid, &wait_status, 0);
-  return {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status),
-          message};
+  return {WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status), message};
 }
 
 void drop_to_nobody() {
@@ -95,19 +94,21 @@ TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
       {"path through a regular file", 43, "file name specification error", "plain/Prob.dat", 10,
        [](const std::string& work) { testing::write_file(work + "/plain", "x"); }},
       {"directory where the data file goes", 30, "open failure", "new/Prob.dat", 10,
-       [](const std::string& work) { std::filesystem::create_directories(work + "/new/Prob.dat"); }},
+       [](const std::string& work) {
+         std::filesystem::create_directories(work + "/new/Prob.dat");
+       }},
       {"directory where the control file goes", 30, "open failure", "new/Prob.ctl", 2001,
-       [](const std::string& work) { std::filesystem::create_directories(work + "/new/Prob.ctl"); }},
+       [](const std::string& work) {
+         std::filesystem::create_directories(work + "/new/Prob.ctl");
+       }},
       {"full device (file size limit)", 38, "error during write", "out/Prob.dat", 10,
        [](const std::string&) {}, false, 200},
       {"read-only product", 47, "write to READONLY file", "out/Prob.dat", 10,
        [](const std::string& work) { ::chmod((work + "/out/Prob.dat").c_str(), 0444); }, true},
       {"read-only map", 47, "write to READONLY file", "out/Prob.dat.map", 2002,
-       [](const std::string& work) { ::chmod((work + "/out/Prob.dat.map").c_str(), 0444); },
-       true},
-      {"directory without write permission", 9, "permission to access file denied",
-       "out/Prob.dat", 10,
-       [](const std::string& work) { ::chmod((work + "/out").c_str(), 0555); }, true},
+       [](const std::string& work) { ::chmod((work + "/out/Prob.dat.map").c_str(), 0444); }, true},
+      {"directory without write permission", 9, "permission to access file denied", "out/Prob.dat",
+       10, [](const std::string& work) { ::chmod((work + "/out").c_str(), 0555); }, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -142,9 +143,8 @@ TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
     });
 
     EXPECT_EQ(outcome.status, c.status);
-    EXPECT_EQ(outcome.message, "severe (" + std::to_string(c.status) + "): " + c.text +
-                                   ", unit " + std::to_string(c.unit) + ", file " +
-                                   work.file(c.target));
+    EXPECT_EQ(outcome.message, "severe (" + std::to_string(c.status) + "): " + c.text + ", unit " +
+                                   std::to_string(c.unit) + ", file " + work.file(c.target));
     for (const auto& [name, content] : before) {
       EXPECT_EQ(testing::read_file(out + "/" + name), content) << name;
     }

@@ -56,8 +56,8 @@ TEST(StationData, LargeProductsSpanSeveralWriteBuffers) {
   }
   const std::vector<StationLabel> labels = make_station_labels(nstn);
   StationWriterContext context{labels, -999.0f};
-  write_grads_stn(field(nstn, ntime, values), lon, lat, nstn, ntime, "Big", dir.path() + "/",
-                  "Big", context);
+  write_grads_stn(field(nstn, ntime, values), lon, lat, nstn, ntime, "Big", dir.path() + "/", "Big",
+                  context);
   EXPECT_EQ(testing::read_file(dir.file("Big.dat")),
             testing::pack_station_data(values, lon, lat, nstn, ntime));
 }

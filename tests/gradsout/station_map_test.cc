@@ -31,16 +31,15 @@ TEST(StationMap, MatchesWhatStnmapWritesForTheSameProduct) {
     }
     const std::vector<StationLabel> labels = make_station_labels(shape.nstn);
     StationWriterContext context{labels, -999.0f};
-    write_grads_stn(data, lon, lat, shape.nstn, shape.ntime, "P", ours.path() + "/", "P",
-                    context);
+    write_grads_stn(data, lon, lat, shape.nstn, shape.ntime, "P", ours.path() + "/", "P", context);
 
     for (const char* name : {"P.dat", "P.ctl"}) {
       std::filesystem::copy_file(ours.file(name), theirs.file(name));
     }
     std::string output;
-    ASSERT_EQ(testing::run_command("stnmap -q -i " + testing::shell_quote(theirs.file("P.ctl")),
-                                   &output),
-              0)
+    ASSERT_EQ(
+        testing::run_command("stnmap -q -i " + testing::shell_quote(theirs.file("P.ctl")), &output),
+        0)
         << output;
     EXPECT_EQ(testing::read_file(ours.file("P.dat.map")),
               testing::read_file(theirs.file("P.dat.map")));
@@ -51,8 +50,8 @@ TEST(StationMap, OffsetsMustFitASigned32BitInteger) {
   // Group size 32 * nstn + 28; the last group starts at (ntime - 1) * group size.
   EXPECT_TRUE(station_map_addressable(1, 1));
   EXPECT_TRUE(station_map_addressable(100000, 18));
-  EXPECT_TRUE(station_map_addressable(67108863, 1));  // one group, starting at 0
-  EXPECT_TRUE(station_map_addressable(67108863, 2));  // second group at 2147483644
+  EXPECT_TRUE(station_map_addressable(67108863, 1));   // one group, starting at 0
+  EXPECT_TRUE(station_map_addressable(67108863, 2));   // second group at 2147483644
   EXPECT_FALSE(station_map_addressable(67108864, 2));  // second group at 2147483676
   EXPECT_FALSE(station_map_addressable(4000000, 18));
   EXPECT_TRUE(station_map_addressable(5, 0));

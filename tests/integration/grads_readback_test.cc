@@ -1,8 +1,7 @@
 // The real client: GrADS opens our products (through the station maps we write, without running
 // stnmap) and reads back, station by station, the values that the netCDF inputs hold.
-#include <gtest/gtest.h>
-
 #include <fmt/format.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <sstream>
@@ -87,10 +86,10 @@ TEST(GradsReadback, DirectAndMonthlyProductsReadBackAsTheInputs) {
   script += "'quit'\n";
   testing::write_file(dir.file("readback.gs"), script);
   std::string output;
-  ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(dir.path()) +
-                                     " && grads -blc 'run readback.gs'",
-                                 &output),
-            0)
+  ASSERT_EQ(
+      testing::run_command(
+          "cd " + testing::shell_quote(dir.path()) + " && grads -blc 'run readback.gs'", &output),
+      0)
       << output;
 
   std::istringstream in(output);

@@ -40,7 +40,8 @@ data:
   EXPECT_EQ(log.str(), "    Reading netCDF file: " + path + "...\n" +
                            "       - Longitude's name = station_number_; length =            3\n"
                            "       - Latitude's name  = drought_index_c; length =            2\n"
-                           "    Completed reading file " + path + "\n");
+                           "    Completed reading file " +
+                           path + "\n");
   EXPECT_EQ(read.ndim1, 3);
   EXPECT_EQ(read.ndim2, 2);
   EXPECT_EQ(read.stn_dim_name, "station_number_");
@@ -71,7 +72,8 @@ variables:
   EXPECT_EQ(read.ndim1, 0);
   EXPECT_EQ(read.ndim2, 4);
   EXPECT_EQ(read.data.size(), 0u);
-  EXPECT_THAT(log.str(), HasSubstr("       - Longitude's name = stn            ; length =            0\n"));
+  EXPECT_THAT(log.str(),
+              HasSubstr("       - Longitude's name = stn            ; length =            0\n"));
 
   const Read1D lon = rd_ncdf_1d(path, "lon", status, log);
   EXPECT_EQ(lon.n, 0);

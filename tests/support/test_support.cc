@@ -84,8 +84,8 @@ void generate_sample(const std::string& dir, int nstn, int numdr_len, int sen_le
   std::string output;
   const std::string command = shell_quote(sample_generator()) + " --out " + shell_quote(dir) +
                               " --stations " + std::to_string(nstn) + " --numdr-len " +
-                              std::to_string(numdr_len) + " --sen-len " +
-                              std::to_string(sen_len) + " --seed " + std::to_string(seed);
+                              std::to_string(numdr_len) + " --sen-len " + std::to_string(sen_len) +
+                              " --seed " + std::to_string(seed);
   if (run_command(command, &output) != 0) {
     throw std::runtime_error("sample generator failed: " + output);
   }
@@ -95,8 +95,9 @@ void ncgen(const std::string& cdl_text, const std::string& nc_path, const std::s
   const std::string cdl_path = nc_path + ".cdl";
   write_file(cdl_path, cdl_text);
   std::string output;
-  if (run_command("ncgen -b -k " + kind + " -o " + shell_quote(nc_path) + " " + shell_quote(cdl_path), &output) !=
-      0) {
+  if (run_command(
+          "ncgen -b -k " + kind + " -o " + shell_quote(nc_path) + " " + shell_quote(cdl_path),
+          &output) != 0) {
     throw std::runtime_error("ncgen failed: " + output);
   }
   fs::remove(cdl_path);
@@ -132,7 +133,8 @@ NcValues read_nc(const std::string& path, const std::string& variable) {
 namespace {
 
 void append_le(std::string& out, uint32_t bits) {
-  for (int byte = 0; byte < 4; ++byte) out.push_back(static_cast<char>((bits >> (8 * byte)) & 0xFF));
+  for (int byte = 0; byte < 4; ++byte)
+    out.push_back(static_cast<char>((bits >> (8 * byte)) & 0xFF));
 }
 
 void append_float(std::string& out, float value) {
