@@ -7,5 +7,6 @@ namespace d2g::exit_status {
 inline constexpr int kSuccess = 0;
 inline constexpr int kBadInput = 1;  // an input file, variable or shape that cannot be converted
 inline constexpr int kUsage = 2;     // a bad command line
+inline constexpr int kInternalError = 70;  // a fault of the program itself
 
 }  // namespace d2g::exit_status

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <csignal>
+#include <exception>
 #include <iostream>
 #include <new>
 
@@ -50,6 +51,11 @@ int main(int argc, char** argv) {
     const d2g::FatalError error = d2g::FatalError::out_of_memory();
     std::cerr << "drought2grads: " << error.what() << '\n';
     return error.exit_status();
+  } catch (const std::exception& error) {
+    // A broken invariant of the program itself, never an input's fault.
+    std::cout.flush();
+    std::cerr << "drought2grads: internal error: " << error.what() << '\n';
+    return d2g::exit_status::kInternalError;
   }
   std::cout.flush();
   return d2g::exit_status::kSuccess;
