@@ -29,6 +29,10 @@ std::string fre_mag_variable_name(const char* prefix, int k) {
   return fmt::format("{}{}_{}", prefix, IDXSTR[index], SEVSTR[severity]);
 }
 
+std::string monthly_product_name(const char* prefix, int32_t month) {
+  return fmt::format("{}{:02d}", prefix, month);
+}
+
 void load_fre_mag(RunState& state, RunTables& tables, const std::string& fname,
                   StationCountCheck& stations, std::ostream& log, std::ostream& diag) {
   const int32_t ncomb = state.ncomb;
@@ -76,7 +80,7 @@ void write_monthly_products(const RunState& state, RunTables& tables, const std:
       const float* combinations = &table[fre_mag_index(0, j, m, ncomb, nstn)];
       for (int32_t k = 0; k < ncomb; ++k) X.at(j, k) = combinations[k];
     }
-    const std::string name = fmt::format("{}{:02d}", product_prefix, m + 1);
+    const std::string name = monthly_product_name(product_prefix, m + 1);
     write_grads_stn(X, tables.LON, tables.LAT, state.nstn, ncomb, name, prefix, ctlvar, context);
   };
 

@@ -25,6 +25,9 @@ inline constexpr std::array<const char*, 3> SEVSTR = {"mod", "sev", "ext"};
 // The name of the frequency ("Fre_") or magnitude ("Mag_") variable of combination k (1 ... 18).
 std::string fre_mag_variable_name(const char* prefix, int k);
 
+// The product of month `month` (1 ... 12) for "Fre_" or "Mag_": Fre_01 ... Mag_12.
+std::string monthly_product_name(const char* prefix, int32_t month);
+
 // Allocates FRE and MAG (18 x nstn x 12) and reads the 36 variables from `fname` into them,
 // in the order Fre_pdsi_mod, Mag_pdsi_mod, Fre_scpdsi_mod, ..., Mag_spi12_ext.
 void load_fre_mag(RunState& state, RunTables& tables, const std::string& fname,

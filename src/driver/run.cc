@@ -26,7 +26,20 @@ void require_mappable_products(const RunState& state, const std::string& prefix)
   for (const DirectProduct& product : kDirectProducts) {
     require(product.name, state.*product.time_count);
   }
-  require("Fre_01", state.ncomb);
+  require(monthly_product_name("Fre_", 1), state.ncomb);
+}
+
+// A read-only product, or a directory in a product's place, is found before any product is
+// replaced, so that a run either replaces them all or none.
+void require_replaceable_products(const RunState& state, const std::string& prefix) {
+  for (const DirectProduct& product : kDirectProducts) {
+    require_replaceable_product(product.name, prefix);
+  }
+  for (int32_t month = 1; month <= state.nmon; ++month) {
+    for (const char* kind : {"Fre_", "Mag_"}) {
+      require_replaceable_product(monthly_product_name(kind, month), prefix);
+    }
+  }
 }
 
 }  // namespace
@@ -39,6 +52,7 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
 
   const std::string prefix = output_prefix(options);
   require_mappable_products(state, prefix);
+  require_replaceable_products(state, prefix);
   StationWriterContext context{tables.STATION, state.undef};
   write_direct_products(state, tables, prefix, context, log);
   write_monthly_products(state, tables, prefix, context);

@@ -16,7 +16,7 @@ namespace {
 
 // The permission bits of an existing target, or nothing for a new one. Fails as opening the
 // target for writing in place would.
-std::optional<mode_t> check_replaceable(const std::string& path, int unit) {
+std::optional<mode_t> replaceable_mode(const std::string& path, int unit) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
@@ -46,6 +46,8 @@ std::string absolute_path(const std::string& path) {
   return error ? path : absolute.lexically_normal().string();
 }
 
+void require_replaceable(const std::string& path, int unit) { replaceable_mode(path, unit); }
+
 void remove_if_present(const std::string& path, int unit) {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
     throw FatalError::severe(open_error_from_errno(errno), unit, absolute_path(path));
@@ -53,7 +55,7 @@ void remove_if_present(const std::string& path, int unit) {
 }
 
 PendingFile::PendingFile(std::string path, int unit) : path_(std::move(path)), unit_(unit) {
-  const std::optional<mode_t> old_mode = check_replaceable(path_, unit_);
+  const std::optional<mode_t> old_mode = replaceable_mode(path_, unit_);
   // A hidden name in the target's directory, so that the final rename stays on one file system.
   const std::filesystem::path target(path_);
   const std::string stem = (target.parent_path() / ("." + target.filename().string())).string() +

@@ -47,6 +47,10 @@ class PendingFile {
 // The absolute, normalised form of `path`, as error messages print it.
 std::string absolute_path(const std::string& path);
 
+// Fails as a PendingFile for `path` would if the existing file cannot be replaced (read-only,
+// a directory, ...); a missing file passes.
+void require_replaceable(const std::string& path, int unit);
+
 // Removes `path` if it exists; failures name `unit`.
 void remove_if_present(const std::string& path, int unit);
 

@@ -20,7 +20,18 @@ bool exists(const std::string& path) {
   return ::lstat(path.c_str(), &info) == 0;
 }
 
+std::string product_base(std::string_view name, std::string_view dir) {
+  return std::string(trim_right(dir)) + std::string(trim_right(name));
+}
+
 }  // namespace
+
+void require_replaceable_product(std::string_view name, std::string_view dir) {
+  const std::string base = product_base(name, dir);
+  require_replaceable(base + ".dat", kDataUnit);
+  require_replaceable(base + ".ctl", kControlUnit);
+  require_replaceable(base + ".dat.map", kMapUnit);
+}
 
 void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
                      const std::vector<float>& lat, int32_t nstn, int32_t ntime,
@@ -31,7 +42,7 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
       lat.size() < stations || context.station.size() < stations) {
     throw std::invalid_argument("write_grads_stn: tables smaller than the station and time counts");
   }
-  const std::string base = std::string(trim_right(dir)) + std::string(trim_right(name));
+  const std::string base = product_base(name, dir);
   const std::string data_path = base + ".dat";
   const std::string map_path = data_path + ".map";
 

@@ -20,6 +20,10 @@ struct StationWriterContext {
   StationId stid{};  // STID: the last report's identifier, kept from call to call
 };
 
+// Fails as write_grads_stn would if an existing file of product `name` in `dir` cannot be
+// replaced, so that a run can find such a file before it replaces any product.
+void require_replaceable_product(std::string_view name, std::string_view dir);
+
 // `dir` is a directory prefix ending in "/" (the program's default is "./"); `name`, `dir` and
 // `ctlvar` are used trimmed of trailing blanks.
 void write_grads_stn(const Field2D& data, const std::vector<float>& lon,

@@ -23,7 +23,8 @@ std::string cdl(const std::string& dimensions, const std::string& variables) {
 std::map<std::string, std::string> regular_files(const std::string& dir) {
   std::map<std::string, std::string> files;
   for (const std::string& name : testing::list_dir(dir)) {
-    files[name] = testing::read_file(dir + "/" + name);
+    const std::string path = dir + "/" + name;
+    if (std::filesystem::is_regular_file(path)) files[name] = testing::read_file(path);
   }
   return files;
 }
@@ -146,6 +147,34 @@ TEST(ResourceFaults, TablesBeyondTheMemoryLimitGiveErrorFortyOne) {
   EXPECT_EQ(status, 41);
   EXPECT_EQ(errors, "drought2grads: severe (41): insufficient virtual memory\n");
   EXPECT_TRUE(testing::list_dir(work.file("out")).empty());
+}
+
+}  // namespace
+}  // namespace d2g
+
+namespace d2g {
+namespace {
+
+// A product that cannot be replaced is found before the first product is touched: the run
+// replaces all products or none.
+TEST(OutputFaults, AnIrreplaceableLastProductStopsTheRunBeforeAnyIsReplaced) {
+  TempDir work;
+  testing::generate_sample(work.path(), 5, 4, 3, 1);
+  std::filesystem::create_directory(work.file("out"));
+  const std::string command = "cd " + testing::shell_quote(work.path()) + " && " +
+                              testing::shell_quote(testing::converter()) +
+                              " -q --output-dir out --stations SPI_Stn.nc";
+  ASSERT_EQ(testing::run_command(command), 0);
+  std::filesystem::remove(work.file("out/Mag_12.dat.map"));
+  std::filesystem::create_directory(work.file("out/Mag_12.dat.map"));
+  const auto before = regular_files(work.file("out"));
+
+  testing::generate_sample(work.path(), 5, 4, 3, 2);  // new values
+  std::string errors;
+  EXPECT_EQ(testing::run_command(command, &errors), 30);
+  EXPECT_EQ(errors, "drought2grads: severe (30): open failure, unit 2002, file " +
+                        work.file("out/Mag_12.dat.map") + "\n");
+  EXPECT_EQ(regular_files(work.file("out")), before);
 }
 
 }  // namespace
