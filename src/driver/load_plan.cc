@@ -89,8 +89,8 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   auto read_station_vector = [&](const char* name, std::vector<float>& table) {
     const InputVariable var{options.stations, name};
     Read1D read = rd_ncdf_1d(var.file, var.name, state.status, log);
+    // Coordinates are not product values: their fill values do not matter to GrADS.
     stations.require_station_list_variable(var, read.dim_name, read.n);
-    warn_about_missing_markers(var, read.missing_markers, state.undef, diag);
     state.nstn = read.n;
     table = std::move(read.data);
     tables.XSTN = std::move(read.xcoord);
