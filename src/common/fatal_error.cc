@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 
 #include "common/exit_status.h"
 
@@ -69,6 +71,14 @@ FatalError FatalError::out_of_memory() {
   const SevereError error = SevereError::kNoMemory;
   const int number = static_cast<int>(error);
   return FatalError(fmt::format("severe ({}): {}", number, severe_error_text(error)), number);
+}
+
+FatalError FatalError::interrupted(int signal) {
+  const char* name = sigabbrev_np(signal);
+  return FatalError(fmt::format("interrupted by SIG{}; every product is either complete or as it "
+                                "was before the run",
+                                name != nullptr ? name : std::to_string(signal)),
+                    128 + signal);
 }
 
 }  // namespace d2g

@@ -34,6 +34,8 @@ class FatalError : public std::runtime_error {
   static FatalError severe(SevereError error, int unit, std::string_view absolute_path);
   // "severe (41): insufficient virtual memory", exit status 41.
   static FatalError out_of_memory();
+  // "interrupted by SIGINT; ...", exit status 128 + signal.
+  static FatalError interrupted(int signal);
 
   int exit_status() const { return exit_status_; }
 

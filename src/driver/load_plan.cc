@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/fatal_error.h"
+#include "common/interruption.h"
 #include "common/stations.h"
 #include "driver/input_checks.h"
 #include "driver/monthly_products.h"
@@ -49,6 +50,7 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   auto read_result = [&](const ResultVariable& variable) -> Read2D {
     const InputVariable var{input_path(options, variable.file), variable.name};
     Read2D read = rd_ncdf_2d(var.file, var.name, state.status, log);
+    stop_if_interrupted();
     stations.require_result_variable(var, read.stn_dim_name, read.ndim1);
     require_time_steps(var, read);
     warn_about_missing_markers(var, read.missing_markers, state.undef, diag);
@@ -89,6 +91,7 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   auto read_station_vector = [&](const char* name, std::vector<float>& table) {
     const InputVariable var{options.stations, name};
     Read1D read = rd_ncdf_1d(var.file, var.name, state.status, log);
+    stop_if_interrupted();
     // Coordinates are not product values: their fill values do not matter to GrADS.
     stations.require_station_list_variable(var, read.dim_name, read.n);
     state.nstn = read.n;

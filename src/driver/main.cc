@@ -8,6 +8,7 @@
 
 #include "common/exit_status.h"
 #include "common/fatal_error.h"
+#include "common/interruption.h"
 #include "driver/options.h"
 #include "driver/run.h"
 
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
 
   // A file-size limit should end a write with "error during write", not kill the process.
   std::signal(SIGXFSZ, SIG_IGN);
+  d2g::block_interrupt_signals();
   std::ostream null_log(nullptr);
   std::ostream& log = quiet ? null_log : std::cout;
   try {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/interruption.h"
 #include "ncinput/readers.h"
 
 namespace d2g {
@@ -48,6 +49,7 @@ void load_fre_mag(RunState& state, RunTables& tables, const std::string& fname,
       const std::string name = fre_mag_variable_name(prefix, k);
       const InputVariable var{fname, name};
       const Read2D read = rd_ncdf_2d(fname, name, state.status, log);
+      stop_if_interrupted();
       stations.require_result_variable(var, read.stn_dim_name, read.ndim1);
       require_second_axis(var, read, nmon, "one per month");
       warn_about_missing_markers(var, read.missing_markers, state.undef, diag);
@@ -81,6 +83,7 @@ void write_monthly_products(const RunState& state, RunTables& tables, const std:
       for (int32_t k = 0; k < ncomb; ++k) X.at(j, k) = combinations[k];
     }
     const std::string name = monthly_product_name(product_prefix, m + 1);
+    stop_if_interrupted();
     write_grads_stn(X, tables.LON, tables.LAT, state.nstn, ncomb, name, prefix, ctlvar, context);
   };
 

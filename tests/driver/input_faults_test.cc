@@ -179,3 +179,59 @@ TEST(OutputFaults, AnIrreplaceableLastProductStopsTheRunBeforeAnyIsReplaced) {
 
 }  // namespace
 }  // namespace d2g
+
+namespace d2g {
+namespace {
+
+// Ctrl-C in the middle of a run: the run stops between products, and each product is either the
+// old one or the new one, its three files always from the same run.
+TEST(Interruption, EveryProductIsWhollyOldOrWhollyNew) {
+  TempDir work;
+  for (const char* dir : {"in", "old", "new", "out"}) {
+    std::filesystem::create_directory(work.file(dir));
+  }
+  const std::string converter = "cd " + testing::shell_quote(work.path()) + " && " +
+                                testing::shell_quote(testing::converter()) +
+                                " -q --input-dir in --stations in/SPI_Stn.nc --output-dir ";
+  testing::generate_sample(work.file("in"), 40000, 18, 6, 1);
+  ASSERT_EQ(testing::run_command(converter + "old"), 0);
+  ASSERT_EQ(testing::run_command(converter + "out"), 0);
+  testing::generate_sample(work.file("in"), 40000, 18, 6, 2);
+  ASSERT_EQ(testing::run_command(converter + "new"), 0);
+
+  // The run takes about a second here; interrupt it early.
+  std::string output;
+  testing::run_command(
+      converter + "out 2>&1 & pid=$!; sleep 0.3; kill -INT $pid; wait $pid; echo $?", &output);
+  EXPECT_EQ(output,
+            "drought2grads: interrupted by SIGINT; every product is either complete or as it was "
+            "before the run\n130\n");
+
+  auto fingerprints = [&](const char* dir) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : testing::list_dir(work.file(dir))) {
+      files[name] = testing::file_fingerprint(work.file(dir) + "/" + name);
+    }
+    return files;
+  };
+  const auto old_files = fingerprints("old");
+  const auto new_files = fingerprints("new");
+  const auto out_files = fingerprints("out");
+  ASSERT_EQ(out_files.size(), 93u);  // and so no temporary file
+  int replaced = 0;
+  for (const auto& [name, content] : out_files) {
+    if (name.size() < 4 || name.substr(name.size() - 4) != ".dat") continue;
+    SCOPED_TRACE(name);
+    const bool is_new = content == new_files.at(name);
+    EXPECT_TRUE(is_new || content == old_files.at(name));
+    const auto& same_run = is_new ? new_files : old_files;
+    EXPECT_EQ(out_files.at(name + ".map"), same_run.at(name + ".map"));
+    const std::string control = name.substr(0, name.size() - 4) + ".ctl";
+    EXPECT_EQ(out_files.at(control), same_run.at(control));
+    replaced += is_new;
+  }
+  EXPECT_LT(replaced, 31);
+}
+
+}  // namespace
+}  // namespace d2g

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace d2g::testing {
 
@@ -35,6 +36,20 @@ std::string read_file(const std::string& path) {
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::string file_fingerprint(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::vector<char> chunk(std::size_t{1} << 20);
+  std::size_t size = 0;
+  std::size_t hash = 0;
+  while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+    const auto n = static_cast<std::size_t>(in.gcount());
+    size += n;
+    hash = hash * 1000003u ^ std::hash<std::string_view>{}(std::string_view(chunk.data(), n));
+  }
+  return std::to_string(size) + ":" + std::to_string(hash);
 }
 
 void write_file(const std::string& path, const std::string& content) {

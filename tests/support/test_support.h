@@ -23,6 +23,8 @@ class TempDir {
 };
 
 std::string read_file(const std::string& path);
+// A fingerprint of a file's content (its size and a hash), for comparing large files cheaply.
+std::string file_fingerprint(const std::string& path);
 void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
 // Names of the entries of `dir`, sorted, "." and ".." left out.
