@@ -5,6 +5,7 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <string>
 
 #include "common/exit_status.h"
 #include "common/fatal_error.h"
@@ -42,22 +43,22 @@ int main(int argc, char** argv) {
   d2g::block_interrupt_signals();
   std::ostream null_log(nullptr);
   std::ostream& log = quiet ? null_log : std::cout;
+  // Every failure ends here: the log so far, then one message on standard error.
+  auto fail = [](const std::string& message, int status) {
+    std::cout.flush();
+    std::cerr << "drought2grads: " << message << '\n';
+    return status;
+  };
   try {
     d2g::run(options, log, std::cerr);
   } catch (const d2g::FatalError& error) {
-    std::cout.flush();
-    std::cerr << "drought2grads: " << error.what() << '\n';
-    return error.exit_status();
+    return fail(error.what(), error.exit_status());
   } catch (const std::bad_alloc&) {
-    std::cout.flush();
     const d2g::FatalError error = d2g::FatalError::out_of_memory();
-    std::cerr << "drought2grads: " << error.what() << '\n';
-    return error.exit_status();
+    return fail(error.what(), error.exit_status());
   } catch (const std::exception& error) {
     // A broken invariant of the program itself, never an input's fault.
-    std::cout.flush();
-    std::cerr << "drought2grads: internal error: " << error.what() << '\n';
-    return d2g::exit_status::kInternalError;
+    return fail(std::string("internal error: ") + error.what(), d2g::exit_status::kInternalError);
   }
   std::cout.flush();
   return d2g::exit_status::kSuccess;
