@@ -60,9 +60,10 @@ void load_fre_mag(RunState& state, RunTables& tables, const std::string& fname,
       const int32_t months_copied = std::min(read.ndim2, nmon);
       for (int32_t m = 0; m < months_copied; ++m) {
         const float* month = read.data.time_step(m);
-        for (int32_t j = 0; j < stations_copied; ++j) {
-          (*table)[fre_mag_index(k - 1, j, m, ncomb, nstn)] = month[j];
-        }
+        // Station j's slot for combination k lies ncomb values after station j - 1's.
+        float* slot = table->data() + fre_mag_index(k - 1, 0, m, ncomb, nstn);
+        for (int32_t j = 0; j < stations_copied; ++j)
+          slot[static_cast<std::size_t>(j) * ncomb] = month[j];
       }
     }
   }
