@@ -1,21 +1,24 @@
-# Thin wrapper over CMake: `make demo` and `make test` do the whole set-up on Debian 12.
+# Developer shortcuts over ./setup and CMake; ./setup needs no make.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps build demo test bench clean
+.PHONY: deps build demo test package bench clean
 
 deps:
-	scripts/install-deps.sh
+	./setup deps
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
-	scripts/demo.sh $(abspath $(BUILD))
+demo:
+	BUILD=$(abspath $(BUILD)) JOBS=$(JOBS) ./setup demo
 
-test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+test:
+	BUILD=$(abspath $(BUILD)) JOBS=$(JOBS) ./setup test
+
+package:
+	BUILD=$(abspath $(BUILD)) JOBS=$(JOBS) ./setup package
 
 bench: build
 	bench/run $(abspath $(BUILD))

@@ -1,7 +1,8 @@
 // make_sample_data: writes a complete, realistic input set for drought2grads: the four result
 // files and a station list, for any number of stations. The same seed gives the same bytes.
 //
-// Stations are spread over the Iberian Peninsula with region codes from a coarse grid. Every data
+// Stations are spread over the land of the Iberian Peninsula (inside a coarse outline of its
+// coast and the Pyrenees) with region codes from a coarse grid. Every data
 // variable declares _FillValue = -999.0 and holds a few -999.0 and NaN cells (always at the second
 // and third station, so small sets have them too) and genuine zeros.
 
@@ -12,6 +13,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <iterator>
 #include <functional>
 #include <limits>
 #include <string>
@@ -129,6 +132,31 @@ class OutputFile {
   std::vector<std::pair<int, std::vector<float>>> pending_;
 };
 
+// A coarse outline of the Iberian Peninsula, (longitude, latitude) clockwise from Finisterre:
+// the north coast, the Pyrenees, the Mediterranean coast, Gibraltar and the Atlantic coast.
+constexpr float kIberia[][2] = {
+    {-9.3f, 43.0f}, {-8.0f, 43.7f}, {-7.0f, 43.55f}, {-5.8f, 43.6f}, {-4.5f, 43.4f},
+    {-3.0f, 43.4f}, {-1.8f, 43.35f}, {0.0f, 42.7f},  {1.5f, 42.45f}, {3.15f, 42.35f},
+    {3.1f, 41.9f},  {2.2f, 41.35f},  {0.9f, 41.0f},  {0.5f, 40.6f},  {-0.3f, 39.5f},
+    {0.15f, 38.8f}, {-0.5f, 38.3f},  {-0.8f, 37.6f}, {-1.6f, 37.25f}, {-2.1f, 36.75f},
+    {-3.5f, 36.7f}, {-4.4f, 36.7f},  {-5.3f, 36.15f}, {-5.6f, 36.05f}, {-6.0f, 36.3f},
+    {-6.3f, 36.8f}, {-7.0f, 37.2f},  {-8.0f, 37.0f}, {-8.9f, 37.0f},  {-8.8f, 37.9f},
+    {-8.9f, 38.5f}, {-9.4f, 38.75f}, {-9.3f, 39.4f}, {-8.9f, 40.2f},  {-8.7f, 41.2f},
+    {-8.9f, 42.0f},
+};
+
+// Whether (lon, lat) lies inside the outline (even-odd rule).
+bool on_land(double lon, double lat) {
+  bool inside = false;
+  const std::size_t n = std::size(kIberia);
+  for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
+    const double xi = kIberia[i][0], yi = kIberia[i][1];
+    const double xj = kIberia[j][0], yj = kIberia[j][1];
+    if ((yi > lat) != (yj > lat) && lon < (xj - xi) * (lat - yi) / (yj - yi) + xi) inside = !inside;
+  }
+  return inside;
+}
+
 // A count in 0 ... high, zero for about one station in eight.
 float count(Random& random, double high) {
   if (random.uniform() < 0.125) return 0.0f;
@@ -144,7 +172,7 @@ int main(int argc, char** argv) {
   int sen_len = 6;
   uint64_t seed = 1;
   CLI::App app{"Writes a sample input set for drought2grads", "make_sample_data"};
-  app.add_option("--out", out, "Output directory (must exist)")->capture_default_str();
+  app.add_option("--out", out, "Output directory (created if missing)")->capture_default_str();
   app.add_option("--stations", nstn, "Number of stations")
       ->capture_default_str()
       ->check(CLI::Range(1, 10000000));
@@ -157,13 +185,29 @@ int main(int argc, char** argv) {
   app.add_option("--seed", seed, "Random seed")->capture_default_str();
   CLI11_PARSE(app, argc, argv);
   const std::string dir = out.empty() || out.back() == '/' ? out : out + "/";
+  if (!out.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(out, error);
+    if (error) {
+      std::fprintf(stderr, "make_sample_data: cannot create %s: %s\n", out.c_str(),
+                   error.message().c_str());
+      return 1;
+    }
+  }
 
   {
     OutputFile file(dir + "SPI_Stn.nc", nstn);
     Random place(variable_seed(seed, "place"));
     std::vector<float> lon(static_cast<std::size_t>(nstn)), lat(lon.size());
-    for (auto& x : lon) x = static_cast<float>(place.uniform(-9.3, 3.3));
-    for (auto& y : lat) y = static_cast<float>(place.uniform(36.0, 43.8));
+    for (std::size_t j = 0; j < lon.size(); ++j) {
+      double x, y;
+      do {
+        x = place.uniform(-9.4, 3.2);
+        y = place.uniform(36.0, 43.8);
+      } while (!on_land(x, y));
+      lon[j] = static_cast<float>(x);
+      lat[j] = static_cast<float>(y);
+    }
     auto from = [](const std::vector<float>& v) {
       return [&v](Random&, int j, int) { return v[static_cast<std::size_t>(j)]; };
     };

@@ -8,5 +8,6 @@ inline constexpr int kSuccess = 0;
 inline constexpr int kBadInput = 1;  // an input file, variable or shape that cannot be converted
 inline constexpr int kUsage = 2;     // a bad command line
 inline constexpr int kInternalError = 70;  // a fault of the program itself
+inline constexpr int kLogWriteError = 74;  // the progress log could not be written
 
 }  // namespace d2g::exit_status

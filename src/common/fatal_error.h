@@ -20,6 +20,12 @@ enum class SevereError {
   kWriteReadOnly = 47,
 };
 
+inline constexpr SevereError kSevereErrors[] = {
+    SevereError::kPermissionDenied, SevereError::kFileNotFound, SevereError::kOpenFailure,
+    SevereError::kWriteError,       SevereError::kNoMemory,     SevereError::kNoSuchDevice,
+    SevereError::kFileNameError,    SevereError::kWriteReadOnly,
+};
+
 // "permission to access file denied", "file not found", ...
 const char* severe_error_text(SevereError error);
 

@@ -2,7 +2,9 @@
 // the working directory, the station list at its fixed path, products in the working directory.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace d2g {
 
@@ -13,6 +15,7 @@ struct Options {
   std::string input_dir;   // empty: the working directory, files opened by bare name
   std::string output_dir;  // empty: the working directory, through the prefix "./"
   float undef = -999.0f;
+  bool quiet = false;
 };
 
 // The path of input file `name`, as it is opened and logged.
@@ -20,5 +23,9 @@ std::string input_path(const Options& options, const std::string& name);
 
 // The directory prefix handed to the product writer, ending in "/".
 std::string output_prefix(const Options& options);
+
+// A missing-value marker from its text: a finite single-precision number, or "nan" (any case).
+// Nothing for anything else, including numbers beyond single precision and infinities.
+std::optional<float> parse_undef(std::string_view text);
 
 }  // namespace d2g

@@ -1,9 +1,7 @@
-// The command line: options, usage errors, quiet runs, the marker and its warning.
+// The command line: help, version, usage errors, directories, quiet runs and the marker.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 #include "support/test_support.h"
@@ -15,42 +13,51 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using testing::TempDir;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result convert(const std::string& cwd, const std::string& arguments) {
-  const std::string err_file = cwd + "/.stderr";
-  Result result;
-  result.status = testing::run_command("cd " + testing::shell_quote(cwd) + " && " +
-                                           testing::shell_quote(testing::converter()) + " " +
-                                           arguments + " 2>" + testing::shell_quote(err_file),
-                                       &result.out, false);
-  result.err = testing::read_file(err_file);
-  std::remove(err_file.c_str());
-  return result;
-}
-
-TEST(CommandLine, HelpVersionAndBadOptions) {
+TEST(CommandLine, HelpAndVersion) {
   TempDir dir;
-  const Result help = convert(dir.path(), "--help");
+  const testing::ConverterRun help = testing::run_converter(dir.path(), "--help");
   EXPECT_EQ(help.status, 0);
   for (const char* option : {"--stations", "--input-dir", "--output-dir", "--undef", "--quiet"}) {
     EXPECT_THAT(help.out, HasSubstr(option));
   }
-  const Result version = convert(dir.path(), "--version");
+  const testing::ConverterRun version = testing::run_converter(dir.path(), "--version");
   EXPECT_EQ(version.status, 0);
-  EXPECT_THAT(version.out, StartsWith("drought2grads "));
+  EXPECT_THAT(version.out, ::testing::MatchesRegex("drought2grads [0-9]+\\.[0-9]+\\.[0-9]+\n"
+                                                   "netCDF library [0-9][0-9.]*\n"));
+  EXPECT_TRUE(testing::list_dir(dir.path()).empty());
+}
 
-  for (const char* bad : {"--no-such-option", "--undef abc", "extra", "--stations"}) {
-    SCOPED_TRACE(bad);
-    const Result result = convert(dir.path(), bad);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.out, "");
-    EXPECT_NE(result.err, "");
-    EXPECT_TRUE(testing::list_dir(dir.path()).empty());
+TEST(CommandLine, UsageErrorsNameTheOptionPointAtHelpAndWriteNothing) {
+  TempDir dir;
+  testing::generate_sample(dir.path(), 2, 1, 1);
+  const auto inputs = testing::list_dir(dir.path());
+  struct Case {
+    const char* arguments;
+    const char* first_line;  // after "drought2grads: error: "
+  };
+  const Case cases[] = {
+      {"--no-such-option", "unknown option: --no-such-option"},
+      {"--stations SPI_Stn.nc extra", "unexpected argument: extra"},
+      {"--stations", "--stations"},
+      {"--stations ''", "--stations: must not be empty"},
+      {"--stations SPI_Stn.nc --input-dir ''", "--input-dir: must not be empty"},
+      {"--stations SPI_Stn.nc --output-dir ''", "--output-dir: must not be empty"},
+      {"--stations SPI_Stn.nc --undef ''", "--undef: must not be empty"},
+      {"--stations SPI_Stn.nc --undef abc", "--undef: abc is not a finite single-precision"},
+      {"--stations SPI_Stn.nc --undef 1e40", "--undef: 1e40 is not a finite single-precision"},
+      {"--stations SPI_Stn.nc --undef inf", "--undef: inf is not a finite single-precision"},
+      {"--stations SPI_Stn.nc --undef -999x", "--undef: -999x is not a finite single-precision"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const testing::ConverterRun run = testing::run_converter(dir.path(), c.arguments);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, StartsWith(std::string("drought2grads: error: ") + c.first_line));
+    EXPECT_THAT(run.err, ::testing::EndsWith(
+                             "\nTry 'drought2grads --help' for more information.\n"));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2);
+    EXPECT_EQ(testing::list_dir(dir.path()), inputs);
   }
 }
 
@@ -60,32 +67,36 @@ TEST(CommandLine, DirectoriesQuietRunsAndTheMarker) {
   std::filesystem::create_directories(dir.file("out"));
   testing::generate_sample(dir.file("in"), 3, 2, 2);
 
-  const Result quiet = convert(dir.path(),
-                               "-q --input-dir in --output-dir out --stations in/SPI_Stn.nc "
-                               "--undef 123456789");
+  const testing::ConverterRun quiet = testing::run_converter(
+      dir.path(), "-q --input-dir in --output-dir out --stations in/SPI_Stn.nc --undef 123456789");
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.out, "");
-  // The generated inputs declare _FillValue = -999: GrADS would show those cells as data.
-  EXPECT_THAT(quiet.err,
-              HasSubstr("drought2grads: warning: in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\" "
-                        "declares _FillValue = -999"));
-  EXPECT_THAT(quiet.err, HasSubstr("(use --undef -999)"));
-  // One warning for each of the 43 variables that make products; the station list's
-  // coordinates are not product values.
-  EXPECT_EQ(std::count(quiet.err.begin(), quiet.err.end(), '\n'), 43);
-  EXPECT_THAT(quiet.err, ::testing::Not(HasSubstr("SPI_Stn.nc")));
   EXPECT_EQ(testing::list_dir(dir.file("out")).size(), 93u);
   const std::string control = testing::read_file(dir.file("out/Fre_01.ctl"));
   EXPECT_THAT(control, StartsWith("dset  ^Fre_01.dat\n"));
   EXPECT_THAT(control, HasSubstr("\nundef   123456792.0\n"));
 
   // With inputs given by directory, the log names the files as they were given.
-  const Result logged =
-      convert(dir.path(), "--input-dir in/ --output-dir out --stations in/SPI_Stn.nc");
+  const testing::ConverterRun logged = testing::run_converter(
+      dir.path(), "--input-dir in/ --output-dir out --stations in/SPI_Stn.nc");
   EXPECT_EQ(logged.status, 0);
   EXPECT_THAT(logged.out, StartsWith("    Reading netCDF file: in/Num_Drou_Mon_Stn.nc...\n"));
   EXPECT_THAT(logged.out, HasSubstr("    Reading netCDF file: in/SPI_Stn.nc...\n"));
   EXPECT_EQ(logged.err, "");
+}
+
+TEST(CommandLine, ALogThatCannotBeWrittenFailsTheRun) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full on this machine";
+  TempDir dir;
+  testing::generate_sample(dir.path(), 3, 2, 2);
+  const testing::ConverterRun run =
+      testing::run_converter(dir.path(), "--stations SPI_Stn.nc >/dev/full");
+  EXPECT_EQ(run.status, 74);
+  EXPECT_EQ(run.err,
+            "drought2grads: error: cannot write the progress log to standard output: No space "
+            "left on device; the products were written\n");
+  // The products themselves are complete.
+  EXPECT_EQ(testing::read_file(dir.file("Mag_12.ctl")).substr(0, 18), "dset  ^Mag_12.dat\n");
 }
 
 }  // namespace

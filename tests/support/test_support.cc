@@ -91,9 +91,21 @@ int run_command(const std::string& command, std::string* output, bool merge_stde
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+ConverterRun run_converter(const std::string& cwd, const std::string& arguments) {
+  TempDir scratch;
+  const std::string err_file = scratch.file("stderr");
+  ConverterRun run;
+  run.status = run_command("cd " + shell_quote(cwd) + " && " + shell_quote(converter()) + " " +
+                               arguments + " 2>" + shell_quote(err_file),
+                           &run.out, false);
+  run.err = read_file(err_file);
+  return run;
+}
+
 std::string sample_generator() { return D2G_SAMPLE_GENERATOR; }
 std::string converter() { return D2G_CONVERTER; }
 std::string source_dir() { return D2G_TESTS_SOURCE_DIR; }
+std::string build_dir() { return D2G_BUILD_DIR; }
 
 void generate_sample(const std::string& dir, int nstn, int numdr_len, int sen_len, int seed) {
   std::string output;

@@ -36,10 +36,21 @@ int run_command(const std::string& command, std::string* output = nullptr,
                 bool merge_stderr = true);
 std::string shell_quote(const std::string& text);
 
+// What one run of the converter did.
+struct ConverterRun {
+  int status;
+  std::string out;  // standard output
+  std::string err;  // standard error
+};
+
+// Runs the converter binary in `cwd` with `arguments` (already shell-quoted where needed).
+ConverterRun run_converter(const std::string& cwd, const std::string& arguments);
+
 // Paths fixed at build time.
 std::string sample_generator();
 std::string converter();
 std::string source_dir();  // the tests/ folder of the source tree
+std::string build_dir();   // the top of the build tree
 
 // Writes the sample input set into `dir`; the station list is `dir`/SPI_Stn.nc.
 void generate_sample(const std::string& dir, int nstn, int numdr_len, int sen_len, int seed = 1);
