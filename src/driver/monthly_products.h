@@ -1,17 +1,15 @@
 // The monthly frequency and magnitude products. "Fre_Mag_Stn.nc" holds one frequency and one
-// magnitude variable over (month, station) for each drought index and severity; the load gathers
-// them into FRE and MAG, indexed (combination, station, month), and the write phase cuts one month
-// at a time into products whose time step k carries combination k.
+// magnitude variable over months and stations for each drought index and severity; the write
+// phase cuts one month at a time out of them into products whose time step k carries
+// combination k.
 //
 // Combination k = 6 * (severity - 1) + index, severity varying slowest: k = 1 is pdsi with mod,
 // k = 7 pdsi with sev, k = 18 spi12 with ext.
 #pragma once
 
 #include <array>
-#include <ostream>
 #include <string>
 
-#include "driver/input_checks.h"
 #include "driver/run_state.h"
 #include "driver/run_tables.h"
 #include "gradsout/write_grads_stn.h"
@@ -27,11 +25,6 @@ std::string fre_mag_variable_name(const char* prefix, int k);
 
 // The product of month `month` (1 ... 12) for "Fre_" or "Mag_": Fre_01 ... Mag_12.
 std::string monthly_product_name(const char* prefix, int32_t month);
-
-// Allocates FRE and MAG (18 x nstn x 12) and reads the 36 variables from `fname` into them,
-// in the order Fre_pdsi_mod, Mag_pdsi_mod, Fre_scpdsi_mod, ..., Mag_spi12_ext.
-void load_fre_mag(RunState& state, RunTables& tables, const std::string& fname,
-                  StationCountCheck& stations, std::ostream& log, std::ostream& diag);
 
 // Writes Fre_01, Mag_01, ..., Fre_12, Mag_12 through the slice buffer X.
 void write_monthly_products(const RunState& state, RunTables& tables, const std::string& prefix,

@@ -3,8 +3,15 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "common/fatal_error.h"
 
 namespace d2g {
+
+// Fails unless `path` is a regular file: a FIFO, socket, device or directory is refused before
+// anything tries to open it.
+void require_regular_input(const std::string& path);
 
 class NcFile {
  public:
@@ -19,6 +26,10 @@ class NcFile {
 
   // Closes now; the close status goes to `status`.
   void close(int32_t& status);
+
+  // The error for a fault of `variable` in this file: "error: FILE: variable "NAME": WHAT"
+  // (no colon when `what` starts with a blank: "variable "NAME" has 3 dimensions").
+  FatalError error(std::string_view variable, std::string_view what) const;
 
  private:
   std::string path_;

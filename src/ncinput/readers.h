@@ -1,6 +1,7 @@
-// The netCDF variable readers: one whole variable over (station) or (second axis, station), read
-// as single precision together with the coordinate variables named like its dimensions. Each
-// call opens and closes its file and logs what it found.
+// The netCDF variable readers: one whole variable over (station) or over a station dimension and
+// a second axis, in either order, read as single precision together with the coordinate
+// variables named like its dimensions. Each call opens and closes its file and logs what it
+// found. Values are unpacked and missing cells set to the products' marker (see values.h).
 #pragma once
 
 #include <cstdint>
@@ -10,14 +11,9 @@
 #include <vector>
 
 #include "common/field2d.h"
+#include "ncinput/variable.h"
 
 namespace d2g {
-
-// A missing-value marker that the variable declares through an attribute.
-struct MissingMarker {
-  std::string attribute;  // "_FillValue" or "missing_value"
-  double value;
-};
 
 struct Read2D {
   std::string stn_dim_name;     // the station dimension's name, cut or padded to 15 characters
@@ -26,27 +22,34 @@ struct Read2D {
   int32_t ndim2 = 0;            // second-axis length
   std::vector<float> xstn;      // station coordinates (zeros when the file has none)
   std::vector<float> xidx;      // second-axis coordinates (zeros when the file has none)
-  Field2D data;                 // ndim1 x ndim2
-  std::vector<MissingMarker> missing_markers;
+  int64_t missing_cells = 0;    // cells written as the marker
 };
 
 struct Read1D {
+  std::string varname;   // the variable read: the name asked for, or the one found by standard_name
   std::string dim_name;  // cut or padded to 15 characters
   int32_t n = 0;
   std::vector<float> xcoord;
   std::vector<float> data;
-  std::vector<MissingMarker> missing_markers;
+  int64_t missing_cells = 0;
 };
 
-// Reads `varname`, declared over (second axis, station) in the file. Every library status goes to
-// `status`. A missing file, a missing, non-numeric or wrongly shaped variable, or a failed read
-// ends the run with a message naming the file and the variable; missing coordinate variables do
-// not.
-Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, int32_t& status,
-                  std::ostream& log);
+// The layout of two-dimensional `varname`, looked up without reading or logging anything, so
+// that shapes can be checked and tables allocated before the first value is read.
+Layout2D survey_2d(const std::string& fname, std::string_view varname, const StationAxis& axis,
+                   int32_t& status);
 
-// Reads `varname`, declared over the station dimension alone.
-Read1D rd_ncdf_1d(const std::string& fname, std::string_view varname, int32_t& status,
+// Reads `varname` into `data`, which the caller has sized as survey_2d found: stations x second
+// axis. Every library status goes to `status`. A missing file, a missing, non-numeric or wrongly
+// shaped variable, or a failed read ends the run with a message naming the file and the
+// variable; missing coordinate variables do not.
+Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const StationAxis& axis,
+                  float marker, Field2D& data, int32_t& status, std::ostream& log);
+
+// Reads `varname` (or, when the file has no such variable, the one-dimensional variable whose
+// standard_name is `standard_name`), declared over the station dimension alone.
+Read1D rd_ncdf_1d(const std::string& fname, std::string_view varname,
+                  const std::string& standard_name, float marker, int32_t& status,
                   std::ostream& log);
 
 }  // namespace d2g

@@ -1,7 +1,10 @@
 // Bad input: every fault stops the run with status 1 and a message naming the file (and the
 // variable), before any product is touched.
 #include <gmock/gmock.h>
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -68,8 +71,8 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
        "in/Spell_Time_Arr_Stn.nc: variable \"Spell_Max\": NetCDF: Variable not found"},
       {"three dimensions", "Num_Drou_Mon_Stn.nc",
        replace_with(cdl("  a = 2 ;\n  b = 2 ;\n", "  float N_Drou_mon(a, b, stn) ;\n")),
-       "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\" has 3 dimensions; 2 expected (second "
-       "axis, station)"},
+       "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\" has 3 dimensions; 2 expected (station "
+       "and second axis, in either order)"},
       {"not numeric", "Num_Drou_Mon_Stn.nc",
        replace_with(cdl("  a = 2 ;\n", "  char N_Drou_mon(a, stn) ;\n")),
        "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\" is not numeric"},
@@ -81,25 +84,37 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
        replace_with("netcdf f {\ndimensions:\n  stn = 4 ;\n  idx = 3 ;\nvariables:\n"
                     "  float SenSL(idx, stn) ;\n}\n"),
        "in/Sen_Prob_idx_Stn.nc: variable \"SenSL\": station dimension \"stn\" has 4 values; 5 "
-       "expected (as in \"N_Drou_mon\" in in/Num_Drou_Mon_Stn.nc)"},
-      {"Prob and SenSL differ", "Sen_Prob_idx_Stn.nc",
-       replace_with(cdl("  idx = 3 ;\n  idx2 = 2 ;\n",
-                        "  float SenSL(idx, stn) ;\n  float Prob(idx2, stn) ;\n")),
-       "in/Sen_Prob_idx_Stn.nc: variable \"Prob\": second axis \"idx2\" has 2 values; 3 "
-       "expected (the length of the second axis of \"SenSL\")"},
-      {"spell axis not 18", "Spell_Time_Arr_Stn.nc",
-       replace_with(cdl("  comb = 18 ;\n  c17 = 17 ;\n",
-                        "  float Spell_Ave(comb, stn) ;\n  float Spell_Max(c17, stn) ;\n")),
-       "in/Spell_Time_Arr_Stn.nc: variable \"Spell_Max\": second axis \"c17\" has 17 values; 18 "
-       "expected (one per drought index and severity)"},
-      {"eleven months", "Fre_Mag_Stn.nc",
-       replace_with(cdl("  month = 11 ;\n", "  float Fre_pdsi_mod(month, stn) ;\n")),
-       "in/Fre_Mag_Stn.nc: variable \"Fre_pdsi_mod\": second axis \"month\" has 11 values; 12 "
-       "expected (one per month)"},
+       "expected (the stations of in/SPI_Stn.nc)"},
+      {"only the first result variable differs from the station list", "Num_Drou_Mon_Stn.nc",
+       replace_with("netcdf f {\ndimensions:\n  stn = 6 ;\n  idx = 3 ;\nvariables:\n"
+                    "  float N_Drou_mon(idx, stn) ;\n}\n"),
+       "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\": station dimension \"stn\" has 6 values; "
+       "5 expected (the stations of in/SPI_Stn.nc)"},
+      {"a FIFO as a result file", "Fre_Mag_Stn.nc",
+       [](const std::string& path) {
+         std::filesystem::remove(path);
+         ::mkfifo(path.c_str(), 0600);
+       },
+       "in/Fre_Mag_Stn.nc: is a FIFO, not a regular netCDF file"},
+      {"a FIFO as the station list", "SPI_Stn.nc",
+       [](const std::string& path) {
+         std::filesystem::remove(path);
+         ::mkfifo(path.c_str(), 0600);
+       },
+       "in/SPI_Stn.nc: is a FIFO, not a regular netCDF file"},
       {"station list of another size", "SPI_Stn.nc",
-       replace_with("netcdf f {\ndimensions:\n  stn = 6 ;\nvariables:\n  float lon(stn) ;\n}\n"),
-       "in/SPI_Stn.nc: variable \"lon\": the station list has 6 stations (dimension \"stn\"), "
-       "but the result files have 5 (as in \"N_Drou_mon\" in in/Num_Drou_Mon_Stn.nc)"},
+       replace_with("netcdf f {\ndimensions:\n  stn = 6 ;\nvariables:\n  float lon(stn) ;\n"
+                    "  float lat(stn) ;\n}\n"),
+       "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\": station dimension \"stn\" has 5 "
+       "values; 6 expected (the stations of in/SPI_Stn.nc)"},
+      {"latitudes for fewer stations than longitudes", "SPI_Stn.nc",
+       replace_with("netcdf f {\ndimensions:\n  stn = 5 ;\n  four = 4 ;\nvariables:\n"
+                    "  float lon(stn) ;\n  float lat(four) ;\n}\n"),
+       "in/SPI_Stn.nc: variable \"lat\" has 4 values (dimension \"four\"), but \"lon\" has 5"},
+      {"no longitudes", "SPI_Stn.nc",
+       replace_with("netcdf f {\ndimensions:\n  stn = 5 ;\nvariables:\n  float lat(stn) ;\n}\n"),
+       "in/SPI_Stn.nc: variable \"lon\": NetCDF: Variable not found, and no variable has "
+       "standard_name \"longitude\""},
   };
 
   for (const Case& c : cases) {
@@ -132,6 +147,48 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
 
 namespace d2g {
 namespace {
+
+// Sizes are checked from the declared dimensions: files of a few kilobytes that declare 50 million
+// stations are refused as too large for a station map before a single table is allocated (the
+// tables would need about 100 GB; the run gets 1 GB of address space).
+TEST(ResourceFaults, DeclaredSizesBeyondTheMapLimitAreRefusedBeforeAllocating) {
+  TempDir work;
+  const std::string in = work.file("in");
+  std::filesystem::create_directories(in);
+  const std::string header = "netcdf f {\ndimensions:\n  stn = 50000000 ;\n  idx = 1 ;\n"
+                             "  comb = 18 ;\n  month = 12 ;\nvariables:\n";
+  testing::ncgen(header + "  float lon(stn) ;\n  float lat(stn) ;\n}\n", in + "/SPI_Stn.nc", "nc4");
+  testing::ncgen(header + "  float N_Drou_mon(idx, stn) ;\n}\n", in + "/Num_Drou_Mon_Stn.nc",
+                 "nc4");
+  testing::ncgen(header + "  float SenSL(idx, stn) ;\n  float Prob(idx, stn) ;\n}\n",
+                 in + "/Sen_Prob_idx_Stn.nc", "nc4");
+  std::string spell = header, fre_mag = header;
+  for (const char* name : {"Spell_Ave", "Spell_Max", "Time_Arr_Ave", "Time_Arr_Max"}) {
+    spell += fmt::format("  float {}(comb, stn) ;\n", name);
+  }
+  for (const char* severity : {"mod", "sev", "ext"}) {
+    for (const char* index : {"pdsi", "scpdsi", "spi01", "spi03", "spi06", "spi12"}) {
+      for (const char* kind : {"Fre", "Mag"}) {
+        fre_mag += fmt::format("  float {}_{}_{}(month, stn) ;\n", kind, index, severity);
+      }
+    }
+  }
+  testing::ncgen(spell + "}\n", in + "/Spell_Time_Arr_Stn.nc", "nc4");
+  testing::ncgen(fre_mag + "}\n", in + "/Fre_Mag_Stn.nc", "nc4");
+  std::filesystem::create_directory(work.file("out"));
+
+  std::string errors;
+  const int status = testing::run_command(
+      "cd " + testing::shell_quote(work.path()) + " && ulimit -v 1000000 && " +
+          testing::shell_quote(testing::converter()) +
+          " --input-dir in --output-dir out --stations in/SPI_Stn.nc",
+      &errors);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(errors,
+            "drought2grads: error: out/Spell_Ave.dat: 50000000 stations x 18 time steps exceed "
+            "the 2 GiB that a GrADS station map can address\n");
+  EXPECT_TRUE(testing::list_dir(work.file("out")).empty());
+}
 
 // Tables that do not fit the address space end the run with error 41 before anything is written.
 TEST(ResourceFaults, TablesBeyondTheMemoryLimitGiveErrorFortyOne) {

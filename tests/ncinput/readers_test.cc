@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <sstream>
@@ -15,12 +16,44 @@ namespace {
 using ::testing::HasSubstr;
 using testing::TempDir;
 
-TEST(Readers, LongDimensionNamesAreCutInTheLogAndForTheCoordinateLookup) {
+constexpr float kMarker = -999.0f;
+
+// One 2-D read of `variable` from a file made from `cdl`: the reader's result, the table it
+// filled (as the load plan sizes it, from the survey) and the log.
+struct Read2DCase {
+  Read2D read;
+  Field2D data;
+  std::string log;
+};
+
+Read2DCase read_2d(const std::string& cdl, const std::string& variable,
+                   const StationAxis& axis = {}, const std::string& kind = "classic") {
   TempDir dir;
-  const std::string path = dir.file("long.nc");
+  const std::string path = dir.file("in.nc");
+  testing::ncgen(cdl, path, kind);
+  int32_t status = 0;
+  const Layout2D layout = survey_2d(path, variable, axis, status);
+  Read2DCase result;
+  result.data = Field2D::unfilled(layout.station.length, layout.second.length);
+  std::ostringstream log;
+  result.read = rd_ncdf_2d(path, variable, axis, kMarker, result.data, status, log);
+  // The log names the file by its path; keep only what follows it.
+  result.log = log.str();
+  for (std::size_t at; (at = result.log.find(path)) != std::string::npos;) {
+    result.log.replace(at, path.size(), "F");
+  }
+  return result;
+}
+
+// The table's values, station fastest.
+std::vector<float> values(const Field2D& table) {
+  return std::vector<float>(table.data(), table.data() + table.size());
+}
+
+TEST(Readers, LongDimensionNamesAreCutInTheLogAndForTheCoordinateLookup) {
   // The station coordinates are found under the cut name; the second axis's full-name
   // coordinate variable is not found under its cut name and stays zero.
-  testing::ncgen(R"(netcdf long {
+  const Read2DCase r = read_2d(R"(netcdf long {
 dimensions:
   station_number_dim = 3 ;
   drought_index_combination = 2 ;
@@ -33,84 +66,139 @@ data:
   drought_index_combination = 7, 8 ;
   V = 1, 2, 3, 4, 5, NaNf ;
 })",
-                 path);
-  std::ostringstream log;
-  int32_t status = -1;
-  const Read2D read = rd_ncdf_2d(path, "V", status, log);
-  EXPECT_EQ(log.str(), "    Reading netCDF file: " + path + "...\n" +
-                           "       - Longitude's name = station_number_; length =            3\n"
-                           "       - Latitude's name  = drought_index_c; length =            2\n"
-                           "    Completed reading file " +
-                           path + "\n");
-  EXPECT_EQ(read.ndim1, 3);
-  EXPECT_EQ(read.ndim2, 2);
-  EXPECT_EQ(read.stn_dim_name, "station_number_");
-  EXPECT_EQ(read.xstn, (std::vector<float>{11, 12, 13}));
-  EXPECT_EQ(read.xidx, (std::vector<float>{0, 0}));
-  // (station, second axis), station fastest: the stored order.
-  EXPECT_EQ(read.data.at(0, 0), 1.0f);
-  EXPECT_EQ(read.data.at(2, 0), 3.0f);
-  EXPECT_EQ(read.data.at(0, 1), 4.0f);
-  EXPECT_TRUE(std::isnan(read.data.at(2, 1)));
+                               "V");
+  EXPECT_EQ(r.log,
+            "    Reading netCDF file: F...\n"
+            "       - Longitude's name = station_number_; length =            3\n"
+            "       - Latitude's name  = drought_index_c; length =            2\n"
+            "    Completed reading file F\n");
+  EXPECT_EQ(r.read.ndim1, 3);
+  EXPECT_EQ(r.read.ndim2, 2);
+  EXPECT_EQ(r.read.xstn, (std::vector<float>{11, 12, 13}));
+  EXPECT_EQ(r.read.xidx, (std::vector<float>{0, 0}));
+  // (station, second axis), station fastest: the stored order. NaN stays NaN.
+  EXPECT_EQ(r.data.at(0, 0), 1.0f);
+  EXPECT_EQ(r.data.at(2, 0), 3.0f);
+  EXPECT_EQ(r.data.at(0, 1), 4.0f);
+  EXPECT_TRUE(std::isnan(r.data.at(2, 1)));
+  EXPECT_EQ(r.read.missing_cells, 0);
 }
 
 TEST(Readers, ZeroLengthStationDimensionGivesEmptyTables) {
-  TempDir dir;
-  const std::string path = dir.file("empty.nc");
-  testing::ncgen(R"(netcdf empty {
+  const Read2DCase r = read_2d(R"(netcdf empty {
 dimensions:
   idx = 4 ;
   stn = UNLIMITED ;
 variables:
   float V(idx, stn) ;
-  float lon(stn) ;
 })",
-                 path, "nc4");
-  std::ostringstream log;
-  int32_t status = 0;
-  const Read2D read = rd_ncdf_2d(path, "V", status, log);
-  EXPECT_EQ(read.ndim1, 0);
-  EXPECT_EQ(read.ndim2, 4);
-  EXPECT_EQ(read.data.size(), 0u);
-  EXPECT_THAT(log.str(),
+                               "V", {}, "nc4");
+  EXPECT_EQ(r.read.ndim1, 0);
+  EXPECT_EQ(r.read.ndim2, 4);
+  EXPECT_EQ(r.data.size(), 0u);
+  EXPECT_THAT(r.log,
               HasSubstr("       - Longitude's name = stn            ; length =            0\n"));
-
-  const Read1D lon = rd_ncdf_1d(path, "lon", status, log);
-  EXPECT_EQ(lon.n, 0);
-  EXPECT_TRUE(lon.data.empty());
 }
 
-TEST(Readers, FileWithoutCoordinateVariablesStillYieldsTheDataConvertedToFloat) {
+// Each case: a variable V over (idx = 2, stn = 3) or as declared, the values the table must
+// hold afterwards (station fastest), and how many of them are the marker.
+TEST(Readers, UnpackMarkMissingCellsAndTransposeAsTheConventionsSay) {
+  struct Case {
+    const char* what;
+    std::string declarations;  // dimensions stn and idx exist
+    std::string data;
+    StationAxis axis;
+    std::vector<float> expected;
+    int64_t missing;
+  };
+  const float nan = std::nanf("");
+  const std::vector<Case> cases = {
+      {"packed short with a float _FillValue (as ncpdq writes it)",
+       "short V(idx, stn) ; V:scale_factor = 0.01 ; V:add_offset = 10. ; V:_FillValue = -999.f ;",
+       "V = 0, 1, -999, -100, 32767, -32767 ;", {},
+       {10.0f, static_cast<float>(1 * 0.01 + 10.0), kMarker, 9.0f,
+        static_cast<float>(32767 * 0.01 + 10.0), static_cast<float>(-32767 * 0.01 + 10.0)},
+       1},
+      {"packed byte without _FillValue: bytes have no default fill",
+       "byte V(idx, stn) ; V:scale_factor = 0.5 ;", "V = -127, -128, 0, 1, 127, 2 ;", {},
+       {-63.5f, -64.0f, 0.0f, 0.5f, 63.5f, 1.0f}, 0},
+      {"short without _FillValue: the default fill -32767 is missing",
+       "short V(idx, stn) ;", "V = 1, _, 3, -32767, 5, 6 ;", {},
+       {1, kMarker, 3, kMarker, 5, 6}, 2},
+      {"float left unwritten: the default fill is missing",
+       "float V(idx, stn) ;", "V = 1, 2, 3, 4, _, 9.96921e36f ;", {},
+       {1, 2, 3, 4, kMarker, kMarker}, 2},
+      {"a missing_value list and a _FillValue", 
+       "float V(idx, stn) ; V:_FillValue = -1.f ; V:missing_value = -2.f, -3.f ;",
+       "V = -1, -2, -3, -4, NaNf, 0 ;", {}, {kMarker, kMarker, kMarker, -4, nan, 0}, 3},
+      {"double with _FillValue, valid_range ignored",
+       "double V(idx, stn) ; V:_FillValue = 1.e20 ; V:valid_range = 0., 1. ;",
+       "V = 1e20, 0.5, 2, -3, 1e-3, 7 ;", {}, {kMarker, 0.5f, 2, -3, 1e-3f, 7}, 1},
+      {"declared (station, idx) with unequal lengths: transposed",
+       "float V(stn, idx) ;", "V = 11, 12, 21, 22, 31, 32 ;", {3, "stn"},
+       {11, 21, 31, 12, 22, 32}, 0},
+      {"equal lengths: the dimension named like the station list's is the station one",
+       "float W(stn, stn2) ;", "W = 11, 12, 13, 21, 22, 23, 31, 32, 33 ;", {3, "stn"},
+       {11, 21, 31, 12, 22, 32, 13, 23, 33}, 0},
+      {"equal lengths, no name matches: the last dimension is the station one",
+       "float W(stn2, stn3) ;", "W = 11, 12, 13, 21, 22, 23, 31, 32, 33 ;", {3, "station"},
+       {11, 12, 13, 21, 22, 23, 31, 32, 33}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string variable = c.declarations.substr(c.declarations.find(' ') + 1, 1);
+    const Read2DCase r = read_2d("netcdf f {\ndimensions:\n  stn = 3 ;\n  idx = 2 ;\n"
+                                 "  stn2 = 3 ;\n  stn3 = 3 ;\nvariables:\n  " +
+                                     c.declarations + "\ndata:\n  " + c.data + "\n}\n",
+                                 variable, c.axis);
+    EXPECT_EQ(r.read.ndim1, 3);
+    const std::vector<float> got = values(r.data);
+    ASSERT_EQ(got.size(), c.expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+      if (std::isnan(c.expected[i])) {
+        EXPECT_TRUE(std::isnan(got[i])) << "cell " << i;
+      } else {
+        EXPECT_EQ(got[i], c.expected[i]) << "cell " << i;
+      }
+    }
+    EXPECT_EQ(r.read.missing_cells, c.missing);
+  }
+}
+
+TEST(Readers, TransposedVariablesLogTheStationDimensionFirst) {
+  const Read2DCase r = read_2d(
+      "netcdf f {\ndimensions:\n  stn = 3 ;\n  idx = 2 ;\nvariables:\n  float V(stn, idx) ;\n}\n",
+      "V", {3, "stn"});
+  EXPECT_EQ(r.log,
+            "    Reading netCDF file: F...\n"
+            "       - Longitude's name = stn            ; length =            3\n"
+            "       - Latitude's name  = idx            ; length =            2\n"
+            "    Completed reading file F\n");
+}
+
+TEST(Readers, StationVectorsByNameOrStandardName) {
   TempDir dir;
-  const std::string path = dir.file("bare.nc");
-  testing::ncgen(R"(netcdf bare {
+  const std::string path = dir.file("stations.nc");
+  testing::ncgen(R"(netcdf stations {
 dimensions:
-  stn = 2 ;
-  idx = 2 ;
+  station = 2 ;
 variables:
-  short V(idx, stn) ;
-    V:_FillValue = -99s ;
-  double lon(stn) ;
+  double x(station) ; x:standard_name = "longitude" ;
+  float lat(station) ; lat:standard_name = "latitude" ;
 data:
-  V = 1, -99, 0, 32767 ;
-  lon = -8.5, 2.25 ;
+  x = -8.5, 2.25 ;
+  lat = 40, 41 ;
 })",
                  path);
   std::ostringstream log;
   int32_t status = 0;
-  const Read2D read = rd_ncdf_2d(path, "V", status, log);
-  EXPECT_EQ(read.xstn, (std::vector<float>{0, 0}));
-  EXPECT_EQ(read.data.at(0, 0), 1.0f);
-  EXPECT_EQ(read.data.at(1, 0), -99.0f);
-  EXPECT_EQ(read.data.at(0, 1), 0.0f);
-  EXPECT_EQ(read.data.at(1, 1), 32767.0f);
-  ASSERT_EQ(read.missing_markers.size(), 1u);
-  EXPECT_EQ(read.missing_markers[0].attribute, "_FillValue");
-  EXPECT_EQ(read.missing_markers[0].value, -99.0);
-
-  const Read1D lon = rd_ncdf_1d(path, "lon", status, log);
+  const Read1D lon = rd_ncdf_1d(path, "lon", "longitude", kMarker, status, log);
+  EXPECT_EQ(lon.varname, "x");
   EXPECT_EQ(lon.data, (std::vector<float>{-8.5f, 2.25f}));
-  EXPECT_TRUE(lon.missing_markers.empty());
+  const Read1D lat = rd_ncdf_1d(path, "lat", "latitude", kMarker, status, log);
+  EXPECT_EQ(lat.varname, "lat");
+  EXPECT_EQ(lat.data, (std::vector<float>{40.0f, 41.0f}));
+  EXPECT_THROW(rd_ncdf_1d(path, "reg", "", kMarker, status, log), FatalError);
 }
 
 TEST(Readers, BadInputStopsWithTheFileAndTheVariable) {
@@ -133,6 +221,7 @@ data:
   const std::string nc = testing::read_file(dir.file("shapes.nc"));
   testing::write_file(dir.file("garbage.nc"), "this is not a netCDF file\n");
   testing::write_file(dir.file("truncated.nc"), nc.substr(0, nc.size() / 2));
+  ASSERT_EQ(::mkfifo(dir.file("fifo.nc").c_str(), 0600), 0);
 
   struct Case {
     std::string file;
@@ -144,6 +233,8 @@ data:
       {"missing.nc", "V", true, "No such file or directory"},
       {"garbage.nc", "V", true, "NetCDF: Unknown file format"},
       {"truncated.nc", "Big", true, "NetCDF: "},
+      {"fifo.nc", "V", true, "is a FIFO, not a regular netCDF file"},
+      {".", "V", true, "is a directory, not a regular netCDF file"},
       {"shapes.nc", "Absent", true, "variable \"Absent\": NetCDF: Variable not found"},
       {"shapes.nc", "Cube", true, "variable \"Cube\" has 3 dimensions; 2 expected"},
       {"shapes.nc", "lon", true, "variable \"lon\" has 1 dimension; 2 expected"},
@@ -158,9 +249,11 @@ data:
     int32_t status = 0;
     try {
       if (c.two_d) {
-        rd_ncdf_2d(path, c.variable, status, log);
+        const Layout2D layout = survey_2d(path, c.variable, {}, status);
+        Field2D data = Field2D::unfilled(layout.station.length, layout.second.length);
+        rd_ncdf_2d(path, c.variable, {}, kMarker, data, status, log);
       } else {
-        rd_ncdf_1d(path, c.variable, status, log);
+        rd_ncdf_1d(path, c.variable, "", kMarker, status, log);
       }
       ADD_FAILURE() << "no error";
     } catch (const FatalError& error) {
