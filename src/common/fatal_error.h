@@ -36,8 +36,9 @@ class FatalError : public std::runtime_error {
  public:
   // "error: FILE: WHAT", exit status 1.
   static FatalError bad_input(std::string_view file, std::string_view what);
-  // "severe (N): TEXT, unit U, file PATH", exit status N.
-  static FatalError severe(SevereError error, int unit, std::string_view absolute_path);
+  // "severe (N): TEXT, unit U, file PATH", exit status N; a `detail` follows as ": DETAIL".
+  static FatalError severe(SevereError error, int unit, std::string_view absolute_path,
+                           std::string_view detail = "");
   // "severe (41): insufficient virtual memory", exit status 41.
   static FatalError out_of_memory();
   // "interrupted by SIGINT; ...", exit status 128 + signal.

@@ -52,6 +52,10 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, Options
       ->check(kNonEmpty)
       ->capture_default_str();
   app.add_flag("-q,--quiet", options.quiet, "Print no progress log");
+  app.add_flag("--check", options.check,
+               "Read and check everything a run would, print what it would write, write nothing");
+  app.add_flag("--sync", options.sync,
+               "Flush every product to the disk before replacing the next (survives power loss)");
   bool version = false;
   app.add_flag("--version", version, "Print the version and the netCDF library's, then exit");
 

@@ -16,6 +16,8 @@ struct Options {
   std::string output_dir;  // empty: the working directory, through the prefix "./"
   float undef = -999.0f;
   bool quiet = false;
+  bool check = false;  // read and check everything, print the plan, write nothing
+  bool sync = false;   // make every replaced product durable before going on
 };
 
 // The path of input file `name`, as it is opened and logged.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "driver/run_state.h"
 #include "driver/run_tables.h"
@@ -28,6 +29,13 @@ inline constexpr std::array<DirectProduct, 7> kDirectProducts = {{
     {"Time_Arr_Ave", "Time_Arr_Ave", &RunTables::TIME_ARR_AVE, &RunState::ncomb},
     {"Time_Arr_Max", "Time_Arr_Max", &RunTables::TIME_ARR_MAX, &RunState::ncomb},
 }};
+
+// The names of all products in the order they are written: the seven direct ones, then
+// Fre_01, Mag_01, ..., Fre_12, Mag_12.
+std::vector<std::string> product_names(const RunState& state);
+
+// The three files of product `name`: NAME.dat, NAME.ctl, NAME.dat.map.
+std::array<std::string, 3> product_files(const std::string& name);
 
 // Writes the seven products into the directory `prefix` (ending in "/"), logging after the first.
 void write_direct_products(const RunState& state, const RunTables& tables,

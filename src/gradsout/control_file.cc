@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <cstdlib>
 
 #include "common/fixed_width.h"
 
@@ -11,9 +12,14 @@ namespace d2g {
 std::string undef_field(float undef) {
   if (std::isnan(undef)) return fmt::format("{:>8}", "NaN");
   if (std::isinf(undef)) return fmt::format("{:>8}", undef > 0 ? "Infinity" : "-Inf");
-  // An exact zero prints unsigned; a negative value that rounds to zero keeps its sign.
+  // An exact zero prints unsigned.
   if (undef == 0.0f) return fmt::format("{:>8}", "0.0");
-  return fmt::format("{:8.1f}", static_cast<double>(undef));
+  // One decimal where that reads back as the marker itself, otherwise as few more as it takes:
+  // GrADS compares the cells with the value it reads from this line.
+  for (int decimals = 1;; ++decimals) {
+    const std::string text = fmt::format("{:8.{}f}", static_cast<double>(undef), decimals);
+    if (std::strtof(text.c_str(), nullptr) == undef || decimals >= 60) return text;
+  }
 }
 
 std::string time_count_field(int32_t ntime) { return fmt::format("{:>3}", ntime); }

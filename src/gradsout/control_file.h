@@ -7,9 +7,10 @@
 
 namespace d2g {
 
-// The missing-value marker as the undef line prints it: fixed point, one decimal, right-aligned
-// in 8 characters ("  -999.0", "     NaN", "Infinity", "    -Inf"); a value that needs more
-// characters widens the field instead of printing asterisks, which GrADS cannot read.
+// The missing-value marker as the undef line prints it: fixed point, right-aligned in 8
+// characters, with one decimal where that states the single-precision marker exactly ("  -999.0")
+// and otherwise as few more as exactness needs ("  -99.99", " 0.00001"); "     NaN". A value that
+// needs more characters widens the field instead of printing asterisks, which GrADS cannot read.
 std::string undef_field(float undef);
 
 // The time count as the tdef line prints it: right-aligned in 3 characters, widened when longer.

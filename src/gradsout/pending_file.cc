@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <optional>
 
 #include "common/fatal_error.h"
@@ -14,73 +13,71 @@ namespace d2g {
 
 namespace {
 
-// The permission bits of an existing target, or nothing for a new one. Fails as opening the
-// target for writing in place would.
-std::optional<mode_t> replaceable_mode(const std::string& path, int unit) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    const int error = errno;
-    if (error == ENOENT) return std::nullopt;
-    if (error == EACCES || error == EPERM) {
-      // Readable but not writable: the file is there only for reading.
-      const int read_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-      if (read_fd >= 0) {
-        ::close(read_fd);
-        throw FatalError::severe(SevereError::kWriteReadOnly, unit, absolute_path(path));
-      }
-    }
-    throw FatalError::severe(open_error_from_errno(error), unit, absolute_path(path));
-  }
+// The existing target's status, or nothing for a new one. Fails as opening the target for
+// writing in place would, without opening it: a FIFO opened for writing would wake its reader.
+std::optional<struct stat> replaceable_target(const OutputDir& dir, const std::string& name,
+                                              int unit) {
   struct stat info {};
-  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  ::close(fd);
-  if (!regular) throw FatalError::severe(SevereError::kOpenFailure, unit, absolute_path(path));
-  return info.st_mode & 07777;
+  if (::fstatat(dir.fd(), name.c_str(), &info, 0) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    throw FatalError::severe(open_error_from_errno(errno), unit, absolute_path(dir.path(name)));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    throw FatalError::severe(SevereError::kOpenFailure, unit, absolute_path(dir.path(name)));
+  }
+  if (::faccessat(dir.fd(), name.c_str(), W_OK, AT_EACCESS) != 0) {
+    // Readable but not writable: the file is there only for reading.
+    const bool readable = ::faccessat(dir.fd(), name.c_str(), R_OK, AT_EACCESS) == 0;
+    const SevereError error = readable && errno != EROFS ? SevereError::kWriteReadOnly
+                                                         : open_error_from_errno(errno);
+    throw FatalError::severe(error, unit, absolute_path(dir.path(name)));
+  }
+  return info;
 }
 
 }  // namespace
 
-std::string absolute_path(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-  return error ? path : absolute.lexically_normal().string();
+std::string temporary_name(const std::string& name, pid_t pid, int attempt) {
+  std::string temp = "." + name + ".tmp-" + std::to_string(pid);
+  if (attempt > 0) temp += "-" + std::to_string(attempt);
+  return temp;
 }
 
-void require_replaceable(const std::string& path, int unit) { replaceable_mode(path, unit); }
-
-void remove_if_present(const std::string& path, int unit) {
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-    throw FatalError::severe(open_error_from_errno(errno), unit, absolute_path(path));
-  }
+void require_replaceable(const OutputDir& dir, const std::string& name, int unit) {
+  replaceable_target(dir, name, unit);
 }
 
-PendingFile::PendingFile(std::string path, int unit) : path_(std::move(path)), unit_(unit) {
-  const std::optional<mode_t> old_mode = replaceable_mode(path_, unit_);
-  // A hidden name in the target's directory, so that the final rename stays on one file system.
-  const std::filesystem::path target(path_);
-  const std::string stem = (target.parent_path() / ("." + target.filename().string())).string() +
-                           ".tmp-" + std::to_string(::getpid());
+PendingFile::PendingFile(const OutputDir& dir, std::string name, int unit, bool durable)
+    : dir_(dir), name_(std::move(name)), unit_(unit), durable_(durable) {
+  const std::optional<struct stat> old = replaceable_target(dir_, name_, unit_);
   for (int attempt = 0; fd_ < 0; ++attempt) {
-    temp_path_ = attempt == 0 ? stem : stem + "-" + std::to_string(attempt);
-    fd_ = ::open(temp_path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd_ < 0 && (errno != EEXIST || attempt >= 100)) {
-      const int error = errno;
-      temp_path_.clear();
-      fail_with_errno(error);
-    }
-  }
-  if (old_mode && ::fchmod(fd_, *old_mode) != 0) {
-    // The destructor does not run for a constructor that throws: clean up here.
+    temp_name_ = temporary_name(name_, ::getpid(), attempt);
+    fd_ = ::openat(dir_.fd(), temp_name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ >= 0) break;
     const int error = errno;
-    ::close(fd_);
-    ::unlink(temp_path_.c_str());
-    fail_with_errno(error);
+    if (error == EEXIST && attempt < 100) continue;
+    temp_name_.clear();
+    if (error == EACCES || error == EPERM || error == EROFS) {
+      fail(SevereError::kPermissionDenied,
+           "products are replaced through new files in " + absolute_path(dir_.prefix()) +
+               (error == EROFS ? ", a read-only file system"
+                               : ", where this user cannot create files"));
+    }
+    fail(open_error_from_errno(error));
   }
+  if (!old) return;
+  // Owner and group first: changing them may clear set-id bits that the mode then restores.
+  // Only a privileged process may give a file away; for others the attempt changes nothing.
+  if ((old->st_uid != ::geteuid() || old->st_gid != ::getegid()) &&
+      ::fchown(fd_, old->st_uid, old->st_gid) != 0 && errno != EPERM) {
+    fail(open_error_from_errno(errno));
+  }
+  if (::fchmod(fd_, old->st_mode & 07777) != 0) fail(open_error_from_errno(errno));
 }
 
 PendingFile::~PendingFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (!committed_ && !temp_path_.empty()) ::unlink(temp_path_.c_str());
+  if (!committed_ && !temp_name_.empty()) ::unlinkat(dir_.fd(), temp_name_.c_str(), 0);
 }
 
 void PendingFile::write(const void* bytes, std::size_t count) {
@@ -89,7 +86,7 @@ void PendingFile::write(const void* bytes, std::size_t count) {
     const ssize_t written = ::write(fd_, next, count);
     if (written < 0) {
       if (errno == EINTR) continue;
-      fail_write();
+      fail(SevereError::kWriteError);
     }
     next += written;
     count -= static_cast<std::size_t>(written);
@@ -97,22 +94,26 @@ void PendingFile::write(const void* bytes, std::size_t count) {
 }
 
 void PendingFile::finish() {
+  if (durable_ && ::fsync(fd_) != 0) fail(SevereError::kWriteError);
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) fail_write();
+  if (::close(fd) != 0) fail(SevereError::kWriteError);
 }
 
 void PendingFile::commit() {
-  if (::rename(temp_path_.c_str(), path_.c_str()) != 0) fail_with_errno(errno);
+  if (::renameat(dir_.fd(), temp_name_.c_str(), dir_.fd(), name_.c_str()) != 0) {
+    fail(open_error_from_errno(errno));
+  }
   committed_ = true;
 }
 
-void PendingFile::fail_with_errno(int errno_value) const {
-  throw FatalError::severe(open_error_from_errno(errno_value), unit_, absolute_path(path_));
-}
-
-void PendingFile::fail_write() const {
-  throw FatalError::severe(SevereError::kWriteError, unit_, absolute_path(path_));
+void PendingFile::fail(SevereError error, const std::string& detail) {
+  // The destructor does not run for a constructor that throws: clean up here as well.
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!committed_ && !temp_name_.empty()) ::unlinkat(dir_.fd(), temp_name_.c_str(), 0);
+  temp_name_.clear();
+  throw FatalError::severe(error, unit_, absolute_path(dir_.path(name_)), detail);
 }
 
 }  // namespace d2g

@@ -1,12 +1,15 @@
 // PendingFile: an output file written under a temporary name beside its target and renamed over
 // the target only when complete, so that a failed run never leaves a half-written product. It
-// knows its unit number and absolute path, and every failure names both.
+// knows its unit number and path, and every failure names both.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstddef>
 #include <string>
+
+#include "common/fatal_error.h"
+#include "gradsout/output_dir.h"
 
 namespace d2g {
 
@@ -17,10 +20,11 @@ inline constexpr int kMapUnit = 2002;
 
 class PendingFile {
  public:
-  // Checks that `path` may be replaced (error 47 for a read-only file, 30 for a directory, ...)
-  // and creates the temporary file. A replaced file's permission bits carry over; a new file
-  // gets 0666 less the umask.
-  PendingFile(std::string path, int unit);
+  // Checks that `name` in `dir` may be replaced (error 47 for a read-only file, 30 for a
+  // directory, FIFO or other non-regular file, ...) and creates the temporary file. A replaced
+  // file's owner, group and permission bits carry over where the process may set them; a new
+  // file gets 0666 less the umask. With `durable`, finish() also flushes the data to the disk.
+  PendingFile(const OutputDir& dir, std::string name, int unit, bool durable = false);
   ~PendingFile();
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
@@ -31,27 +35,25 @@ class PendingFile {
   // Renames the finished temporary file over the target.
   void commit();
 
-  const std::string& path() const { return path_; }
-
  private:
-  [[noreturn]] void fail_with_errno(int errno_value) const;
-  [[noreturn]] void fail_write() const;
+  // Removes the temporary file and throws the error, naming the target.
+  [[noreturn]] void fail(SevereError error, const std::string& detail = "");
 
-  std::string path_;
+  const OutputDir& dir_;
+  std::string name_;
   int unit_;
-  std::string temp_path_;
+  bool durable_;
+  std::string temp_name_;
   int fd_ = -1;
   bool committed_ = false;
 };
 
-// The absolute, normalised form of `path`, as error messages print it.
-std::string absolute_path(const std::string& path);
+// The temporary name of a product file: hidden, with the writing process's id, so that a later
+// run can tell the leftovers of a killed run from the files of a live one.
+std::string temporary_name(const std::string& name, pid_t pid, int attempt);
 
-// Fails as a PendingFile for `path` would if the existing file cannot be replaced (read-only,
-// a directory, ...); a missing file passes.
-void require_replaceable(const std::string& path, int unit);
-
-// Removes `path` if it exists; failures name `unit`.
-void remove_if_present(const std::string& path, int unit);
+// Fails as a PendingFile for `name` would if the existing file cannot be replaced (read-only,
+// a directory, a FIFO, ...); a missing file passes. Opens nothing but the directory.
+void require_replaceable(const OutputDir& dir, const std::string& name, int unit);
 
 }  // namespace d2g

@@ -1,13 +1,17 @@
 #include "gradsout/write_grads_stn.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "common/fixed_width.h"
 #include "gradsout/control_file.h"
+#include "gradsout/output_dir.h"
 #include "gradsout/pending_file.h"
 #include "gradsout/station_map.h"
 
@@ -15,22 +19,44 @@ namespace d2g {
 
 namespace {
 
-bool exists(const std::string& path) {
+bool exists(const OutputDir& dir, const std::string& name) {
   struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
+  return ::fstatat(dir.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-std::string product_base(std::string_view name, std::string_view dir) {
-  return std::string(trim_right(dir)) + std::string(trim_right(name));
+// Whether `name` is a regular file holding exactly `content`.
+bool holds(const OutputDir& dir, const std::string& name, std::string_view content) {
+  struct stat info {};
+  if (::fstatat(dir.fd(), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode) ||
+      static_cast<std::size_t>(info.st_size) != content.size()) {
+    return false;
+  }
+  const int fd = ::openat(dir.fd(), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string found(content.size() + 1, '\0');
+  std::size_t got = 0;
+  ssize_t n;
+  while (got < found.size() && (n = ::read(fd, found.data() + got, found.size() - got)) > 0) {
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  return got == content.size() && found.compare(0, got, content) == 0;
+}
+
+void remove_if_present(const OutputDir& dir, const std::string& name, int unit) {
+  if (::unlinkat(dir.fd(), name.c_str(), 0) != 0 && errno != ENOENT) {
+    throw FatalError::severe(open_error_from_errno(errno), unit, absolute_path(dir.path(name)));
+  }
 }
 
 }  // namespace
 
 void require_replaceable_product(std::string_view name, std::string_view dir) {
-  const std::string base = product_base(name, dir);
-  require_replaceable(base + ".dat", kDataUnit);
-  require_replaceable(base + ".ctl", kControlUnit);
-  require_replaceable(base + ".dat.map", kMapUnit);
+  const std::string base(trim_right(name));
+  const OutputDir output(std::string(trim_right(dir)), base + ".dat", kDataUnit);
+  require_replaceable(output, base + ".dat", kDataUnit);
+  require_replaceable(output, base + ".ctl", kControlUnit);
+  require_replaceable(output, base + ".dat.map", kMapUnit);
 }
 
 void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
@@ -42,40 +68,71 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
       lat.size() < stations || context.station.size() < stations) {
     throw std::invalid_argument("write_grads_stn: tables smaller than the station and time counts");
   }
-  const std::string base = product_base(name, dir);
-  const std::string data_path = base + ".dat";
-  const std::string map_path = data_path + ".map";
+  if (ntime > 0 && !station_map_addressable(nstn, ntime)) {
+    throw std::invalid_argument("write_grads_stn: data file too large for a station map");
+  }
+  const std::string product(trim_right(name));
+  const std::string data_name = product + ".dat";
+  const std::string control_name = product + ".ctl";
+  const std::string map_name = data_name + ".map";
+  const OutputDir output(std::string(trim_right(dir)), data_name, kDataUnit);
+  auto step = [&](CommitStep done) {
+    if (context.on_commit_step) context.on_commit_step(product, done);
+  };
 
   // A product without time steps leaves an existing data file as it was.
   std::optional<PendingFile> data_file;
-  if (ntime > 0 || !exists(data_path)) {
-    data_file.emplace(data_path, kDataUnit);
+  if (ntime > 0 || !exists(output, data_name)) {
+    data_file.emplace(output, data_name, kDataUnit, context.durable);
     write_station_data(*data_file, data, lon, lat, nstn, ntime, context.station, context.stid);
     data_file->finish();
   }
 
-  PendingFile control_file(base + ".ctl", kControlUnit);
+  // A control file and map that already say what the new data needs stay as they are: then the
+  // data file's rename alone swaps the product, and the product is whole at every instant.
   const std::string control = control_file_text(name, ctlvar, ntime, context.undef);
-  control_file.write(control.data(), control.size());
-  control_file.finish();
+  std::vector<char> map;
+  if (ntime > 0) map = station_map_bytes(nstn, ntime);
+  const bool map_current = ntime > 0 ? holds(output, map_name, std::string_view(map.data(),
+                                                                                map.size()))
+                                     : !exists(output, map_name);
+  const bool withdraw_control = !map_current || !holds(output, control_name, control);
 
+  std::optional<PendingFile> control_file;
+  if (withdraw_control) {
+    control_file.emplace(output, control_name, kControlUnit, context.durable);
+    control_file->write(control.data(), control.size());
+    control_file->finish();
+  }
   std::optional<PendingFile> map_file;
-  if (ntime > 0) {
-    if (!station_map_addressable(nstn, ntime)) {
-      throw std::invalid_argument("write_grads_stn: data file too large for a station map");
-    }
-    map_file.emplace(map_path, kMapUnit);
-    const std::vector<char> map = station_map_bytes(nstn, ntime);
+  if (!map_current && ntime > 0) {
+    map_file.emplace(output, map_name, kMapUnit, context.durable);
     map_file->write(map.data(), map.size());
     map_file->finish();
   }
 
-  // Everything is complete: swap it in. The old map goes first and the new one comes last, so
-  // that no map ever stands beside a data file it does not describe.
-  remove_if_present(map_path, kMapUnit);
-  if (data_file) data_file->commit();
-  control_file.commit();
-  if (map_file) map_file->commit();
+  // Swap in. While data and map change, the product has no control file.
+  if (withdraw_control) {
+    remove_if_present(output, control_name, kControlUnit);
+    step(CommitStep::kControlWithdrawn);
+  }
+  if (data_file) {
+    data_file->commit();
+    step(CommitStep::kDataReplaced);
+  }
+  if (!map_current) {
+    if (map_file) {
+      map_file->commit();
+    } else {
+      remove_if_present(output, map_name, kMapUnit);
+    }
+    step(CommitStep::kMapReplaced);
+  }
+  if (control_file) {
+    control_file->commit();
+    step(CommitStep::kControlReplaced);
+  }
+  if (context.durable) output.sync(control_name, kControlUnit);
 }
 
 }  // namespace d2g

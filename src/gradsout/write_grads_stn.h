@@ -1,9 +1,12 @@
 // write_grads_stn: writes one GrADS station product, NAME.dat, NAME.ctl and NAME.dat.map, in the
-// output directory. The three files are prepared under temporary names and swapped in together,
-// so a failure leaves the product as it was.
+// output directory. The files are prepared under temporary names and then swapped in so that,
+// whenever the process stops, the product is the old one whole, the new one whole, or has no
+// control file (which GrADS refuses to open): never a control file or map beside a data file
+// they do not describe.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -13,11 +16,24 @@
 
 namespace d2g {
 
+// The steps of swapping a product in, in their order. A step that has nothing to do is skipped:
+// when the control file and the map are already what they must be, only the data file changes.
+enum class CommitStep {
+  kControlWithdrawn,  // the old control file removed: the product cannot be opened
+  kDataReplaced,      // the new data file in place
+  kMapReplaced,       // the new map in place (or the old one removed)
+  kControlReplaced,   // the new control file in place: the product is complete
+};
+
 // What the product writer takes from the run besides its arguments.
 struct StationWriterContext {
   const std::vector<StationLabel>& station;  // STATION, the station labels
   float undef;                               // the missing-value marker of every control file
-  StationId stid{};  // STID: the last report's identifier, kept from call to call
+  StationId stid{};      // STID: the last report's identifier, kept from call to call
+  bool durable = false;  // flush each file and the directory to the disk before going on
+  // Called after each commit step with the product's name: a seam for tests that stop a run
+  // at a chosen instant.
+  std::function<void(std::string_view product, CommitStep step)> on_commit_step;
 };
 
 // Fails as write_grads_stn would if an existing file of product `name` in `dir` cannot be

@@ -71,7 +71,7 @@ TEST(CommandLine, DirectoriesQuietRunsAndTheMarker) {
       dir.path(), "-q --input-dir in --output-dir out --stations in/SPI_Stn.nc --undef 123456789");
   EXPECT_EQ(quiet.status, 0);
   EXPECT_EQ(quiet.out, "");
-  EXPECT_EQ(testing::list_dir(dir.file("out")).size(), 93u);
+  EXPECT_EQ(testing::snapshot(dir.file("out")).size(), 93u);
   const std::string control = testing::read_file(dir.file("out/Fre_01.ctl"));
   EXPECT_THAT(control, StartsWith("dset  ^Fre_01.dat\n"));
   EXPECT_THAT(control, HasSubstr("\nundef   123456792.0\n"));

@@ -23,15 +23,6 @@ std::string cdl(const std::string& dimensions, const std::string& variables) {
   return "netcdf f {\ndimensions:\n  stn = 5 ;\n" + dimensions + "variables:\n" + variables + "}\n";
 }
 
-std::map<std::string, std::string> regular_files(const std::string& dir) {
-  std::map<std::string, std::string> files;
-  for (const std::string& name : testing::list_dir(dir)) {
-    const std::string path = dir + "/" + name;
-    if (std::filesystem::is_regular_file(path)) files[name] = testing::read_file(path);
-  }
-  return files;
-}
-
 TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
   TempDir good;
   testing::generate_sample(good.path(), 5, 4, 3);
@@ -128,7 +119,7 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
                                 testing::shell_quote(testing::converter()) +
                                 " -q --input-dir in --output-dir out";
     ASSERT_EQ(testing::run_command(command + " --stations in/SPI_Stn.nc"), 0);
-    const auto before = regular_files(out);
+    const auto before = testing::snapshot(out);
     ASSERT_EQ(before.size(), 93u);
 
     c.damage(in + "/" + c.file);
@@ -138,7 +129,7 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
     EXPECT_EQ(status, 1);
     EXPECT_THAT(errors, ::testing::StartsWith("drought2grads: error: " + c.message));
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    EXPECT_EQ(regular_files(out), before);
+    EXPECT_EQ(testing::snapshot(out), before);
   }
 }
 
@@ -187,7 +178,7 @@ TEST(ResourceFaults, DeclaredSizesBeyondTheMapLimitAreRefusedBeforeAllocating) {
   EXPECT_EQ(errors,
             "drought2grads: error: out/Spell_Ave.dat: 50000000 stations x 18 time steps exceed "
             "the 2 GiB that a GrADS station map can address\n");
-  EXPECT_TRUE(testing::list_dir(work.file("out")).empty());
+  EXPECT_TRUE(testing::snapshot(work.file("out")).empty());
 }
 
 // Tables that do not fit the address space end the run with error 41 before anything is written.
@@ -203,7 +194,7 @@ TEST(ResourceFaults, TablesBeyondTheMemoryLimitGiveErrorFortyOne) {
       &errors);
   EXPECT_EQ(status, 41);
   EXPECT_EQ(errors, "drought2grads: severe (41): insufficient virtual memory\n");
-  EXPECT_TRUE(testing::list_dir(work.file("out")).empty());
+  EXPECT_TRUE(testing::snapshot(work.file("out")).empty());
 }
 
 }  // namespace
@@ -224,70 +215,14 @@ TEST(OutputFaults, AnIrreplaceableLastProductStopsTheRunBeforeAnyIsReplaced) {
   ASSERT_EQ(testing::run_command(command), 0);
   std::filesystem::remove(work.file("out/Mag_12.dat.map"));
   std::filesystem::create_directory(work.file("out/Mag_12.dat.map"));
-  const auto before = regular_files(work.file("out"));
+  const auto before = testing::snapshot(work.file("out"));
 
   testing::generate_sample(work.path(), 5, 4, 3, 2);  // new values
   std::string errors;
   EXPECT_EQ(testing::run_command(command, &errors), 30);
   EXPECT_EQ(errors, "drought2grads: severe (30): open failure, unit 2002, file " +
                         work.file("out/Mag_12.dat.map") + "\n");
-  EXPECT_EQ(regular_files(work.file("out")), before);
-}
-
-}  // namespace
-}  // namespace d2g
-
-namespace d2g {
-namespace {
-
-// Ctrl-C in the middle of a run: the run stops between products, and each product is either the
-// old one or the new one, its three files always from the same run.
-TEST(Interruption, EveryProductIsWhollyOldOrWhollyNew) {
-  TempDir work;
-  for (const char* dir : {"in", "old", "new", "out"}) {
-    std::filesystem::create_directory(work.file(dir));
-  }
-  const std::string converter = "cd " + testing::shell_quote(work.path()) + " && " +
-                                testing::shell_quote(testing::converter()) +
-                                " -q --input-dir in --stations in/SPI_Stn.nc --output-dir ";
-  testing::generate_sample(work.file("in"), 40000, 18, 6, 1);
-  ASSERT_EQ(testing::run_command(converter + "old"), 0);
-  ASSERT_EQ(testing::run_command(converter + "out"), 0);
-  testing::generate_sample(work.file("in"), 40000, 18, 6, 2);
-  ASSERT_EQ(testing::run_command(converter + "new"), 0);
-
-  // The run takes about a second here; interrupt it early.
-  std::string output;
-  testing::run_command(
-      converter + "out 2>&1 & pid=$!; sleep 0.3; kill -INT $pid; wait $pid; echo $?", &output);
-  EXPECT_EQ(output,
-            "drought2grads: interrupted by SIGINT; every product is either complete or as it was "
-            "before the run\n130\n");
-
-  auto fingerprints = [&](const char* dir) {
-    std::map<std::string, std::string> files;
-    for (const std::string& name : testing::list_dir(work.file(dir))) {
-      files[name] = testing::file_fingerprint(work.file(dir) + "/" + name);
-    }
-    return files;
-  };
-  const auto old_files = fingerprints("old");
-  const auto new_files = fingerprints("new");
-  const auto out_files = fingerprints("out");
-  ASSERT_EQ(out_files.size(), 93u);  // and so no temporary file
-  int replaced = 0;
-  for (const auto& [name, content] : out_files) {
-    if (name.size() < 4 || name.substr(name.size() - 4) != ".dat") continue;
-    SCOPED_TRACE(name);
-    const bool is_new = content == new_files.at(name);
-    EXPECT_TRUE(is_new || content == old_files.at(name));
-    const auto& same_run = is_new ? new_files : old_files;
-    EXPECT_EQ(out_files.at(name + ".map"), same_run.at(name + ".map"));
-    const std::string control = name.substr(0, name.size() - 4) + ".ctl";
-    EXPECT_EQ(out_files.at(control), same_run.at(control));
-    replaced += is_new;
-  }
-  EXPECT_LT(replaced, 31);
+  EXPECT_EQ(testing::snapshot(work.file("out")), before);
 }
 
 }  // namespace

@@ -39,9 +39,14 @@ TEST(ControlFile, MarkerAndTimeCountFields) {
   };
   const Marker markers[] = {
       {-999.0f, "  -999.0"},
-      {0.25f, "     0.2"},  // an exact binary half goes to the even digit
-      {0.75f, "     0.8"},
-      {-0.04f, "    -0.0"},  // a negative value rounding to zero keeps its sign
+      {-9999.0f, " -9999.0"},
+      // As many decimals as it takes for the text to read back as the marker.
+      {0.25f, "    0.25"},
+      {-99.99f, "  -99.99"},
+      {0.05f, "    0.05"},
+      {1e-5f, " 0.00001"},
+      {-0.04f, "   -0.04"},
+      {0.1f, "     0.1"},
       {0.0f, "     0.0"},
       {-0.0f, "     0.0"},  // an exact zero of either sign is unsigned
       {0.5f, "     0.5"},

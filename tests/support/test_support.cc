@@ -72,6 +72,16 @@ std::vector<std::string> list_dir(const std::string& dir) {
   return names;
 }
 
+DirSnapshot snapshot(const std::string& dir) {
+  DirSnapshot files;
+  for (const std::string& name : list_dir(dir)) {
+    const std::string path = dir + "/" + name;
+    if (name == ".drought2grads.lock" || !fs::is_regular_file(path)) continue;
+    files[name] = file_fingerprint(path);
+  }
+  return files;
+}
+
 std::string shell_quote(const std::string& text) {
   std::string quoted = "'";
   for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ void write_file(const std::string& path, const std::string& content);
 bool file_exists(const std::string& path);
 // Names of the entries of `dir`, sorted, "." and ".." left out.
 std::vector<std::string> list_dir(const std::string& dir);
+
+// The regular files of `dir` (hidden ones included, the output lock file left out) with a
+// fingerprint of each one's content: compare two snapshots to see what a run changed.
+using DirSnapshot = std::map<std::string, std::string>;
+DirSnapshot snapshot(const std::string& dir);
 
 // Runs `command` through the shell; returns its exit status, with standard output (and standard
 // error, when `merge_stderr`) in `output`.

@@ -1,0 +1,136 @@
+// How a product is swapped in: a process killed at any commit step leaves the product old and
+// whole, new and whole, or without a control file (GrADS then refuses to open it), never a
+// control file or map beside a data file they do not describe; a re-run of the same shape
+// touches only the data file; replaced files keep their owner; long directory paths work.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "gradsout/station_map.h"
+#include "gradsout/write_grads_stn.h"
+#include "support/test_support.h"
+
+namespace d2g {
+namespace {
+
+using testing::TempDir;
+
+// Product P with `nstn` stations and `ntime` steps, values from `first`.
+void write_p(const std::string& dir, int32_t nstn, int32_t ntime, float first,
+             const std::function<void(std::string_view, CommitStep)>& hook = {}) {
+  Field2D data(nstn, ntime);
+  for (std::size_t i = 0; i < data.size(); ++i) data.data()[i] = first + static_cast<float>(i);
+  std::vector<float> lon(nstn), lat(nstn);
+  for (int32_t j = 0; j < nstn; ++j) {
+    lon[j] = -8.0f + j;
+    lat[j] = 40.0f + j;
+  }
+  const std::vector<StationLabel> labels = make_station_labels(nstn);
+  StationWriterContext context{labels, -999.0f};
+  context.on_commit_step = hook;
+  write_grads_stn(data, lon, lat, nstn, ntime, "P", dir + "/", "P", context);
+}
+
+ino_t inode(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+TEST(CommitOrder, AKillAtAnyStepLeavesTheProductWholeOrWithoutAControlFile) {
+  TempDir reference;
+  write_p(reference.file("."), 2, 3, 1.0f);
+  const testing::DirSnapshot old_files = testing::snapshot(reference.path());
+  TempDir newer;
+  write_p(newer.file("."), 3, 4, 50.0f);  // another shape: all three files change
+  const testing::DirSnapshot new_files = testing::snapshot(newer.path());
+
+  for (CommitStep kill_at : {CommitStep::kControlWithdrawn, CommitStep::kDataReplaced,
+                             CommitStep::kMapReplaced, CommitStep::kControlReplaced}) {
+    SCOPED_TRACE(static_cast<int>(kill_at));
+    TempDir out;
+    write_p(out.file("."), 2, 3, 1.0f);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      write_p(out.file("."), 3, 4, 50.0f, [&](std::string_view, CommitStep step) {
+        if (step == kill_at) ::raise(SIGKILL);
+      });
+      ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+    testing::DirSnapshot products;
+    for (const auto& [name, content] : testing::snapshot(out.path())) {
+      if (name[0] != '.') products[name] = content;  // the killed run's temporary files aside
+    }
+    if (kill_at == CommitStep::kControlReplaced) {
+      EXPECT_EQ(products, new_files);
+    } else {
+      // Incomplete: no control file, so GrADS cannot open a mixture.
+      EXPECT_EQ(products.count("P.ctl"), 0u);
+      EXPECT_NE(products, old_files);
+    }
+  }
+}
+
+TEST(CommitOrder, ARerunOfTheSameShapeReplacesOnlyTheDataFile) {
+  TempDir out;
+  write_p(out.path(), 4, 5, 1.0f);
+  const ino_t control = inode(out.file("P.ctl"));
+  const ino_t map = inode(out.file("P.dat.map"));
+  const ino_t data = inode(out.file("P.dat"));
+  std::vector<CommitStep> steps;
+  write_p(out.path(), 4, 5, 7.0f, [&](std::string_view, CommitStep step) { steps.push_back(step); });
+  EXPECT_EQ(steps, std::vector<CommitStep>{CommitStep::kDataReplaced});
+  EXPECT_EQ(inode(out.file("P.ctl")), control);
+  EXPECT_EQ(inode(out.file("P.dat.map")), map);
+  EXPECT_NE(inode(out.file("P.dat")), data);
+
+  steps.clear();
+  write_p(out.path(), 4, 6, 7.0f, [&](std::string_view, CommitStep step) { steps.push_back(step); });
+  EXPECT_EQ(steps, (std::vector<CommitStep>{CommitStep::kControlWithdrawn, CommitStep::kDataReplaced,
+                                            CommitStep::kMapReplaced,
+                                            CommitStep::kControlReplaced}));
+  EXPECT_EQ(testing::read_file(out.file("P.dat.map")), std::string(station_map_bytes(4, 6).data(),
+                                                                   station_map_bytes(4, 6).size()));
+}
+
+TEST(CommitOrder, ReplacedFilesKeepTheirOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give files to another user";
+  TempDir out;
+  write_p(out.path(), 2, 3, 1.0f);
+  for (const char* name : {"P.dat", "P.ctl", "P.dat.map"}) {
+    ASSERT_EQ(::chown(out.file(name).c_str(), 65534, 65534), 0);
+  }
+  write_p(out.path(), 2, 4, 9.0f);
+  for (const char* name : {"P.dat", "P.ctl", "P.dat.map"}) {
+    struct stat info {};
+    ::stat(out.file(name).c_str(), &info);
+    EXPECT_EQ(info.st_uid, 65534u) << name;
+    EXPECT_EQ(info.st_gid, 65534u) << name;
+  }
+}
+
+TEST(CommitOrder, ProductsWhosePathsFitAreWrittenEvenWhereTemporaryPathsWouldNot) {
+  TempDir top;
+  // A directory path of 4075 characters: "DIR/P.dat.map" fits the 4095 of PATH_MAX, but
+  // "DIR/.P.dat.map.tmp-PID" would not.
+  std::string dir = top.path();
+  while (dir.size() < 4075) {
+    const std::size_t room = 4075 - dir.size() - 1;
+    dir += "/" + std::string(std::min<std::size_t>(room, 200), 'd');
+    ASSERT_TRUE(std::filesystem::create_directory(dir) || std::filesystem::is_directory(dir));
+  }
+  ASSERT_EQ(dir.size(), 4075u);
+  write_p(dir, 2, 3, 1.0f);
+  EXPECT_EQ(testing::snapshot(dir).size(), 3u);
+}
+
+}  // namespace
+}  // namespace d2g
