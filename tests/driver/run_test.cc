@@ -3,6 +3,8 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/test_support.h"
 
 namespace d2g {
@@ -106,6 +108,43 @@ TEST_F(RunTest, WritesTheExactLogAndAllThirtyOneProducts) {
     }
   }
   EXPECT_EQ(products, 93u);
+}
+
+// A station list as other tools write it: no "reg" (no product uses it), and the longitudes
+// under another name, found by their standard_name. The run reads one variable fewer and writes
+// the same products.
+TEST_F(RunTest, AStationListWithoutRegAndWithCfCoordinatesGivesTheSameProducts) {
+  std::filesystem::create_directory(dir_.file("out"));
+  ASSERT_EQ(testing::run_converter(dir_.path(), "-q --stations SPI_Stn.nc --output-dir out").status,
+            0);
+  std::string output;
+  ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(dir_.path()) +
+                                     " && ncks -O -x -v reg SPI_Stn.nc cf.nc && ncrename -O -v "
+                                     "lon,x cf.nc && ncatted -O -a standard_name,x,o,c,longitude "
+                                     "cf.nc",
+                                 &output),
+            0)
+      << output;
+  const testing::ConverterRun run = testing::run_converter(dir_.path(), "--stations cf.nc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  // The golden log less the three lines of the "reg" read, with the other station-list name.
+  std::string expected = testing::read_file(testing::source_dir() + "/driver/golden/run.log");
+  const std::string reg_read =
+      "    Reading netCDF file: SPI_Stn.nc...\n"
+      "       - Longitude's name = stn            ; length =            5\n"
+      "    Completed reading file SPI_Stn.nc\n";
+  const std::size_t last = expected.rfind(reg_read);
+  ASSERT_NE(last, std::string::npos);
+  expected.erase(last, reg_read.size());
+  for (std::size_t at; (at = expected.find("SPI_Stn.nc")) != std::string::npos;) {
+    expected.replace(at, 10, "cf.nc");
+  }
+  EXPECT_EQ(run.out, expected);
+  testing::DirSnapshot products = testing::snapshot(dir_.path());
+  for (const auto& [name, content] : testing::snapshot(dir_.file("out"))) {
+    EXPECT_EQ(products.at(name), content) << name;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,245 @@
+// Interruption and concurrency, driven through seams so that nothing depends on timing: a log
+// stream that raises a signal when a chosen line is written (load phase), a commit hook that
+// raises it after a chosen product (write phase), a lock held by the test itself.
+#include <fcntl.h>
+#include <fmt/format.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "common/fatal_error.h"
+#include "common/interruption.h"
+#include "driver/product_table.h"
+#include "driver/run.h"
+#include "support/test_support.h"
+
+namespace d2g {
+namespace {
+
+using testing::TempDir;
+
+// A log that raises `signal` once its `line`-th line has been written.
+class SignallingLog : public std::streambuf {
+ public:
+  SignallingLog(int line, int signal) : line_(line), signal_(signal) {}
+
+ protected:
+  int_type overflow(int_type ch) override {
+    if (ch == '\n' && ++lines_ == line_) ::raise(signal_);
+    return ch;
+  }
+
+ private:
+  int line_;
+  int signal_;
+  int lines_ = 0;
+};
+
+// Takes a pending interruption signal away, so that one test's signal does not reach the next.
+void drain_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, s);
+  const timespec now{0, 0};
+  while (::sigtimedwait(&set, nullptr, &now) > 0) {
+  }
+}
+
+class InterruptionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    block_interrupt_signals();
+    for (const char* dir : {"in", "old", "new", "out"}) {
+      std::filesystem::create_directory(work_.file(dir));
+    }
+    testing::generate_sample(work_.file("in"), 40, 5, 4, 1);
+    convert("old");
+    convert("out");
+    testing::generate_sample(work_.file("in"), 40, 5, 4, 2);
+    convert("new");
+    old_ = testing::snapshot(work_.file("old"));
+    new_ = testing::snapshot(work_.file("new"));
+  }
+  void TearDown() override { drain_signals(); }
+
+  Options options(const std::string& out) const {
+    Options o;
+    o.input_dir = work_.file("in");
+    o.stations = work_.file("in/SPI_Stn.nc");
+    o.output_dir = work_.file(out);
+    return o;
+  }
+  void convert(const std::string& out) {
+    std::ostringstream log, diag;
+    run(options(out), log, diag);
+  }
+
+  // Runs into out/ with `log` and `hooks`; returns the message of the FatalError it ends with.
+  std::string interrupted_run(std::ostream& log, const RunHooks& hooks, int expected_status) {
+    std::ostringstream diag;
+    try {
+      run(options("out"), log, diag, hooks);
+    } catch (const FatalError& error) {
+      EXPECT_EQ(error.exit_status(), expected_status);
+      return error.what();
+    }
+    ADD_FAILURE() << "the run was not interrupted";
+    return "";
+  }
+
+  // Every product in out/ is wholly new up to and including `last_new` (in writing order) and
+  // wholly old after it; no temporary file is left.
+  void expect_products_new_through(const std::string& last_new) {
+    const testing::DirSnapshot out = testing::snapshot(work_.file("out"));
+    EXPECT_EQ(out.size(), 93u) << "a temporary file was left";
+    RunState state;
+    state.nmon = 12;
+    bool is_new = !last_new.empty();
+    for (const std::string& product : product_names(state)) {
+      for (const std::string& file : product_files(product)) {
+        EXPECT_EQ(out.at(file), (is_new ? new_ : old_).at(file)) << file;
+      }
+      if (product == last_new) is_new = false;
+    }
+  }
+
+  TempDir work_;
+  testing::DirSnapshot old_, new_;
+};
+
+TEST_F(InterruptionTest, ASignalInTheLoadPhaseStopsBeforeAnyProductIsReplaced) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    // Line 10: inside the third read, Prob's.
+    SignallingLog sink(10, signal);
+    std::ostream log(&sink);
+    const std::string message = interrupted_run(log, {}, 128 + signal);
+    EXPECT_EQ(message, std::string("interrupted by SIG") + sigabbrev_np(signal) +
+                           "; every product is either complete or as it was before the run");
+    expect_products_new_through("");
+    drain_signals();
+  }
+}
+
+TEST_F(InterruptionTest, ASignalInTheWritePhaseStopsAfterTheProductBeingWritten) {
+  const struct {
+    int signal;
+    const char* product;
+  } cases[] = {{SIGINT, "Num_Dr_Mon"}, {SIGTERM, "Time_Arr_Max"}, {SIGHUP, "Fre_03"},
+               {SIGINT, "Mag_11"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.product);
+    // Back to the old products first.
+    for (const auto& [file, content] : old_) {
+      std::filesystem::copy_file(work_.file("old/" + file), work_.file("out/" + file),
+                                 std::filesystem::copy_options::overwrite_existing);
+    }
+    RunHooks hooks;
+    hooks.on_commit_step = [&](std::string_view product, CommitStep step) {
+      // Mid-product: the signal waits until the product is complete.
+      if (product == c.product && step == CommitStep::kDataReplaced) ::raise(c.signal);
+    };
+    std::ostringstream log;
+    interrupted_run(log, hooks, 128 + c.signal);
+    expect_products_new_through(c.product);
+    drain_signals();
+  }
+}
+
+// Two real processes: while this test holds the output directory's lock, a converter loads
+// everything, says that it waits, and writes nothing; once the lock is free it finishes.
+TEST(Concurrency, ARunWaitsForTheRunHoldingTheOutputDirectory) {
+  TempDir work;
+  testing::generate_sample(work.path(), 30, 3, 3);
+  std::filesystem::create_directory(work.file("out"));
+  const int lock = ::open(work.file("out/.drought2grads.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  ASSERT_GE(lock, 0);
+  ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+  FILE* converter = ::popen(("cd " + testing::shell_quote(work.path()) + " && " +
+                             testing::shell_quote(testing::converter()) +
+                             " -q --stations SPI_Stn.nc --output-dir out 2>&1; echo status=$?")
+                                .c_str(),
+                            "r");
+  ASSERT_NE(converter, nullptr);
+  char line[4096];
+  ASSERT_NE(std::fgets(line, sizeof line, converter), nullptr);
+  EXPECT_EQ(std::string(line), "drought2grads: waiting for another run to finish writing into " +
+                                   work.file("out/") + "\n");
+  EXPECT_TRUE(testing::snapshot(work.file("out")).empty());
+
+  ::close(lock);
+  std::string rest;
+  while (std::fgets(line, sizeof line, converter) != nullptr) rest += line;
+  ::pclose(converter);
+  EXPECT_EQ(rest, "status=0\n");
+  EXPECT_EQ(testing::snapshot(work.file("out")).size(), 93u);
+}
+
+// Two converters started together on inputs of different sizes: each product ends up whole from
+// one run (the data file's size, the map and the control file all agree).
+TEST(Concurrency, TwoRunsIntoOneDirectoryNeverMixAProduct) {
+  TempDir work;
+  testing::generate_sample(work.file("a"), 3000, 18, 6, 1);
+  testing::generate_sample(work.file("b"), 3001, 18, 6, 2);
+  std::filesystem::create_directory(work.file("out"));
+  const std::string convert = testing::shell_quote(testing::converter()) + " -q --output-dir out";
+  std::string output;
+  ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(work.path()) + " && (" + convert +
+                                     " --input-dir a --stations a/SPI_Stn.nc & " + convert +
+                                     " --input-dir b --stations b/SPI_Stn.nc & wait %1 && wait %2)",
+                                 &output),
+            0)
+      << output;
+  RunState state;
+  state.nmon = 12;
+  for (const std::string& product : product_names(state)) {
+    SCOPED_TRACE(product);
+    const std::string map = testing::read_file(work.file("out/" + product + ".dat.map"));
+    const std::string control = testing::read_file(work.file("out/" + product + ".ctl"));
+    const auto data_size = std::filesystem::file_size(work.file("out/" + product + ".dat"));
+    // The map's report count (big-endian, after the offsets) and the data file's size.
+    const int ntime = static_cast<unsigned char>(map[19]);
+    const std::size_t at = 24 + 4 * ntime;
+    const int reports = (static_cast<unsigned char>(map[at + 2]) << 8) |
+                        static_cast<unsigned char>(map[at + 3]);
+    EXPECT_EQ(data_size, static_cast<std::uintmax_t>(ntime) * (32 * reports + 28));
+    EXPECT_THAT(control, ::testing::HasSubstr(fmt::format("tdef  {:3d} linear", ntime)));
+    EXPECT_TRUE(reports == 3000 || reports == 3001);
+  }
+}
+
+// The temporary files of a killed run (its process gone) are removed by the next run into the
+// directory; those of a live process, and files that are not the program's, stay.
+TEST(Leftovers, TheNextRunRemovesOnlyTheTemporaryFilesOfKilledRuns) {
+  TempDir work;
+  testing::generate_sample(work.path(), 4, 2, 2);
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);  // a process that is certainly gone
+  const std::string dead = std::to_string(child);
+  const std::string live = std::to_string(::getpid());
+  for (const std::string& name :
+       {".Prob.dat.tmp-" + dead, ".Fre_03.dat.map.tmp-" + dead + "-2", ".Prob.ctl.tmp-" + live,
+        ".notes.txt.tmp-" + dead, ".Prob.dat.tmp-" + dead + "x"}) {
+    testing::write_file(work.file(name), "left over");
+  }
+  const testing::ConverterRun run = testing::run_converter(work.path(), "-q --stations SPI_Stn.nc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const testing::DirSnapshot files = testing::snapshot(work.path());
+  EXPECT_EQ(files.count(".Prob.dat.tmp-" + dead), 0u);
+  EXPECT_EQ(files.count(".Fre_03.dat.map.tmp-" + dead + "-2"), 0u);
+  EXPECT_EQ(files.count(".Prob.ctl.tmp-" + live), 1u);
+  EXPECT_EQ(files.count(".notes.txt.tmp-" + dead), 1u);
+  EXPECT_EQ(files.count(".Prob.dat.tmp-" + dead + "x"), 1u);
+}
+
+}  // namespace
+}  // namespace d2g
