@@ -51,6 +51,11 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, Options
       ->type_name("VALUE")
       ->check(kNonEmpty)
       ->capture_default_str();
+  app.add_option("--station-ids", options.station_ids,
+                 "Station identifiers: VAR (a char or string variable of the station list), "
+                 "number or legacy (default: the cf_role=timeseries_id variable, else numbers)")
+      ->type_name("VAR|number|legacy")
+      ->check(kNonEmpty);
   app.add_flag("-q,--quiet", options.quiet, "Print no progress log");
   app.add_flag("--check", options.check,
                "Read and check everything a run would, print what it would write, write nothing");

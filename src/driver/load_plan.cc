@@ -15,6 +15,7 @@
 #include "driver/input_checks.h"
 #include "driver/monthly_products.h"
 #include "driver/product_table.h"
+#include "driver/station_ids.h"
 #include "gradsout/station_map.h"
 #include "ncinput/nc_file.h"
 #include "ncinput/readers.h"
@@ -169,7 +170,7 @@ void require_mappable_products(const std::vector<PlannedRead>& plan, int32_t nst
 }  // namespace
 
 void read_data_nc(RunState& state, RunTables& tables, const Options& options, std::ostream& log,
-                  std::vector<LoadedVariable>& loaded) {
+                  std::ostream& diag, std::vector<LoadedVariable>& loaded) {
   // Survey and check everything from the declared dimensions first.
   const StationListLayout stations = survey_station_list(options, state.status);
   stop_if_interrupted();
@@ -221,7 +222,7 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   read_station_vector(stations.lat, "latitude", tables.LAT);
   if (stations.has_reg) read_station_vector("reg", "", tables.REG);
 
-  tables.STATION = make_station_labels(state.nstn);
+  tables.STATION = station_labels(options, state.nstn, state.status, diag);
 }
 
 }  // namespace d2g

@@ -20,8 +20,8 @@ inline constexpr char kFreMagFile[] = "Fre_Mag_Stn.nc";
 // Reads the seven result variables, the 36 frequency and magnitude variables and the station
 // list into `tables`, logging every read, and builds the station labels. Before the first value
 // is read it checks every shape and size limit from the declared dimensions and allocates every
-// large table. `loaded` receives, in read order, what each variable held.
+// large table. `loaded` receives, in read order, what each variable held; `diag` warnings.
 void read_data_nc(RunState& state, RunTables& tables, const Options& options, std::ostream& log,
-                  std::vector<LoadedVariable>& loaded);
+                  std::ostream& diag, std::vector<LoadedVariable>& loaded);
 
 }  // namespace d2g

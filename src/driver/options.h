@@ -18,6 +18,9 @@ struct Options {
   bool quiet = false;
   bool check = false;  // read and check everything, print the plan, write nothing
   bool sync = false;   // make every replaced product durable before going on
+  // Where the station identifiers come from: empty for the default (a cf_role variable, else
+  // numbers), "number", "legacy", or the name of a station-list variable.
+  std::string station_ids;
 };
 
 // The path of input file `name`, as it is opened and logged.

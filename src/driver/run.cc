@@ -29,7 +29,7 @@ void run(const Options& options, std::ostream& log, std::ostream& diag, const Ru
   RunTables tables;
   std::vector<LoadedVariable> loaded;
   std::ostream no_log(nullptr);
-  read_data_nc(state, tables, options, options.check ? no_log : log, loaded);
+  read_data_nc(state, tables, options, options.check ? no_log : log, diag, loaded);
 
   const std::string prefix = output_prefix(options);
   const std::vector<std::string> names = product_names(state);

@@ -14,8 +14,10 @@ namespace {
 using testing::TempDir;
 
 constexpr int kStations = 12;
+constexpr int kProbe = 4;  // the station whose time series is read by its identifier
 
 struct Report {
+  std::string id;
   float lon;
   float lat;
   bool missing;
@@ -23,7 +25,7 @@ struct Report {
 };
 
 // Parses the output of one `d VAR` under `set gxout print`: a header line with the undef value,
-// then for each report a line "Station_ LON LAT UNDEF" and a line with the value.
+// then for each report a line "ID LON LAT UNDEF" and a line with the value.
 std::vector<Report> parse_reports(std::istringstream& in) {
   std::vector<Report> reports;
   std::string line;
@@ -39,6 +41,7 @@ std::vector<Report> parse_reports(std::istringstream& in) {
     Report report{};
     char id[16];
     if (std::sscanf(line.c_str(), "%15s %f %f", id, &report.lon, &report.lat) != 3) break;
+    report.id = id;
     std::getline(in, line);
     report.value = std::stod(line);
     report.missing = report.value == undef;
@@ -83,6 +86,13 @@ TEST(GradsReadback, DirectAndMonthlyProductsReadBackAsTheInputs) {
         "'set lon -180 360'\n'set lat -90 90'\n'set t {1}'\n'd {2}'\nsay result\n",
         dir.file(p.product), p.t, p.var);
   }
+  // One station's time series, picked by its identifier. The latitude is given after stid=
+  // because GrADS 2.2.1's parser, when it stores stid=, writes past an array and nudges the
+  // latitude range (then "Varying dimension 1 decreases"); a later lat= sets it again.
+  script += fmt::format(
+      "'reinit'\n'open {0}'\n'set gxout print'\n'set prnopts %.9g 1 1'\n'set lon {1}'\n"
+      "'set lat {2}'\n'set t 1 18'\n'd Fre(stid={3},lat={2})'\nsay result\n",
+      dir.file("Fre_03.ctl"), lon[kProbe], lat[kProbe], kProbe + 1);
   script += "'quit'\n";
   testing::write_file(dir.file("readback.gs"), script);
   std::string output;
@@ -102,7 +112,8 @@ TEST(GradsReadback, DirectAndMonthlyProductsReadBackAsTheInputs) {
     const std::vector<float> values = testing::read_nc(dir.file(p.file), p.variable).values;
     for (int j = 0; j < kStations; ++j) {
       const Report& report = reports[j];
-      // GrADS prints coordinates to four significant digits.
+      // Every station carries its own number; GrADS prints coordinates to four digits.
+      EXPECT_EQ(report.id, std::to_string(j + 1));
       EXPECT_NEAR(report.lon, lon[j], 0.01);
       EXPECT_NEAR(report.lat, lat[j], 0.01);
       const float expected = values[static_cast<std::size_t>(p.second_index) * kStations + j];
@@ -113,6 +124,26 @@ TEST(GradsReadback, DirectAndMonthlyProductsReadBackAsTheInputs) {
         EXPECT_FALSE(report.missing) << "station " << j + 1 << " expected " << expected;
         EXPECT_NEAR(report.value, expected, std::fabs(expected) * 1e-6) << "station " << j + 1;
         if (expected == 0.0f) ++zeros;
+      }
+    }
+  }
+  {
+    SCOPED_TRACE("Fre(stid=...) over the 18 combinations");
+    const std::vector<Report> series = parse_reports(in);
+    ASSERT_EQ(series.size(), 18u) << output;
+    for (int k = 0; k < 18; ++k) {
+      EXPECT_EQ(series[k].id, std::to_string(kProbe + 1));
+      const char* indices[] = {"pdsi", "scpdsi", "spi01", "spi03", "spi06", "spi12"};
+      const char* severities[] = {"mod", "sev", "ext"};
+      const std::vector<float> values =
+          testing::read_nc(dir.file("Fre_Mag_Stn.nc"),
+                           fmt::format("Fre_{}_{}", indices[k % 6], severities[k / 6]))
+              .values;
+      const float expected = values[2 * kStations + kProbe];  // March
+      if (expected == -999.0f || std::isnan(expected)) {
+        EXPECT_TRUE(series[k].missing) << "k=" << k + 1;
+      } else {
+        EXPECT_NEAR(series[k].value, expected, std::fabs(expected) * 1e-6) << "k=" << k + 1;
       }
     }
   }

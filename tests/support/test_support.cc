@@ -183,11 +183,14 @@ void append_float(std::string& out, float value) {
 }  // namespace
 
 std::string pack_station_data(const std::vector<float>& values, const std::vector<float>& lon,
-                              const std::vector<float>& lat, int nstn, int ntime) {
+                              const std::vector<float>& lat, int nstn, int ntime,
+                              std::vector<std::string> ids) {
+  for (int j = static_cast<int>(ids.size()); j < nstn; ++j) ids.push_back(std::to_string(j + 1));
+  for (std::string& id : ids) id.resize(8, ' ');
   std::string out;
   for (int t = 0; t < ntime; ++t) {
     for (int j = 0; j < nstn; ++j) {
-      out += "Station_";
+      out += ids[j];
       append_float(out, lat[j]);
       append_float(out, lon[j]);
       append_float(out, 0.0f);
@@ -195,7 +198,7 @@ std::string pack_station_data(const std::vector<float>& values, const std::vecto
       append_le(out, 1);
       append_float(out, values[static_cast<std::size_t>(t) * nstn + j]);
     }
-    out += "Station_";
+    out += nstn > 0 ? ids[nstn - 1] : std::string("Station_");
     append_float(out, nstn > 0 ? lat[nstn - 1] : 0.0f);
     append_float(out, nstn > 0 ? lon[nstn - 1] : 0.0f);
     append_float(out, 0.0f);

@@ -74,8 +74,10 @@ struct NcValues {
 NcValues read_nc(const std::string& path, const std::string& variable);
 
 // The bytes a GrADS station data file must hold, packed field by field after the documented
-// layout: `values` is indexed [t * nstn + j]; every report carries the identifier "Station_".
+// layout: `values` is indexed [t * nstn + j]; station j's reports carry `ids[j]` blank-padded to
+// 8 bytes, or by default its number j + 1.
 std::string pack_station_data(const std::vector<float>& values, const std::vector<float>& lon,
-                              const std::vector<float>& lat, int nstn, int ntime);
+                              const std::vector<float>& lat, int nstn, int ntime,
+                              std::vector<std::string> ids = {});
 
 }  // namespace d2g::testing
