@@ -1,12 +1,12 @@
 #!/bin/bash
-# Generates a sample data set into demo/, converts it, lists the products and draws one of them
-# with GrADS. Usage: scripts/demo.sh BUILD_DIR
+# Generates a sample data set into demo/, converts it, lists the products and draws two pictures
+# of them with drought2grads-plot: one time step, and a sheet of all 18.
+# Usage: scripts/demo.sh BUILD_DIR
 set -euo pipefail
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
 demo="$root/demo"
 rm -rf "$demo"
-mkdir -p "$demo"
 
 echo "== Generating a sample data set of 400 stations in demo/"
 "$build/tools/make_sample_data" --out "$demo" --stations 400 --numdr-len 18 --sen-len 6
@@ -20,7 +20,5 @@ ls -l -- *.dat *.ctl *.dat.map
 echo "$(ls -- *.dat *.ctl *.dat.map | wc -l) product files"
 
 echo "== Drawing Fre_03 with GrADS"
-grads -blc "run $root/scripts/demo_map.gs $demo/Fre_03.ctl $demo/Fre_03.png" >grads.log 2>&1 || {
-  cat grads.log; exit 1; }
-test -s Fre_03.png || { cat grads.log; echo "GrADS wrote no picture" >&2; exit 1; }
-echo "Wrote demo/Fre_03.png"
+"$root/scripts/drought2grads-plot" Fre_03.ctl -t 8 -o Fre_03.png
+"$root/scripts/drought2grads-plot" Fre_03.ctl --sheet -o Fre_03-sheet.png

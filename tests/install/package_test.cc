@@ -113,6 +113,8 @@ TEST(Package, HoldsTheProgramManPageAndCompletionAndDependsOnNetcdf) {
   std::string contents;
   ASSERT_EQ(testing::run_command("dpkg-deb -c " + testing::shell_quote(deb), &contents), 0);
   EXPECT_THAT(contents, HasSubstr(" ./usr/bin/drought2grads\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/bin/drought2grads-plot\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/drought2grads-plot.1.gz\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/drought2grads.1.gz\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/bash-completion/completions/drought2grads\n"));
   EXPECT_THAT(contents, ::testing::ContainsRegex("-rwxr-xr-x [^\n]* \\./usr/bin/drought2grads\n"));
