@@ -38,13 +38,16 @@ void put_header(char* at, const StationId& stid, float lat, float lon, int32_t l
 
 void write_station_data(PendingFile& out, const Field2D& data, const std::vector<float>& lon,
                         const std::vector<float>& lat, int32_t nstn, int32_t ntime,
-                        const std::vector<StationLabel>& labels, StationId& stid) {
+                        const std::vector<StationLabel>& labels, StationId& stid,
+                        WriteBuffer& buffer) {
   if (ntime < 1) return;
   const std::size_t stations = nstn > 0 ? static_cast<std::size_t>(nstn) : 0;
   const std::size_t group_bytes = kReportBytes * stations + kTerminatorBytes;
   const std::size_t groups_per_write =
       std::clamp<std::size_t>(kWriteBufferBytes / group_bytes, 1, static_cast<std::size_t>(ntime));
-  std::vector<char> buffer(group_bytes * groups_per_write);
+  // The buffer lives from product to product: fresh memory for every product would be faulted in
+  // (and zeroed) anew each time.
+  if (buffer.size() < group_bytes * groups_per_write) buffer.resize(group_bytes * groups_per_write);
 
   // Every time group carries the same headers; only the values differ. Pack the headers once.
   float last_lat = 0.0f;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/field2d.h"
+#include "common/float_buffer.h"
 #include "common/stations.h"
 
 namespace d2g {
@@ -29,12 +30,17 @@ inline constexpr std::size_t kTerminatorBytes = 28;
 
 using StationId = std::array<char, kStationIdWidth>;
 
+// Scratch memory for packing time groups, kept by the caller across products.
+using WriteBuffer = std::vector<char, DefaultInitAllocator<char>>;
+
 class PendingFile;
 
 // Writes the station data of `data` (nstn x ntime) to `out`. `stid` holds the identifier of the
 // last report written and keeps it for the next call: a file without stations repeats it.
+// `buffer` is scratch memory that grows as needed.
 void write_station_data(PendingFile& out, const Field2D& data, const std::vector<float>& lon,
                         const std::vector<float>& lat, int32_t nstn, int32_t ntime,
-                        const std::vector<StationLabel>& labels, StationId& stid);
+                        const std::vector<StationLabel>& labels, StationId& stid,
+                        WriteBuffer& buffer);
 
 }  // namespace d2g

@@ -84,7 +84,8 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
   std::optional<PendingFile> data_file;
   if (ntime > 0 || !exists(output, data_name)) {
     data_file.emplace(output, data_name, kDataUnit, context.durable);
-    write_station_data(*data_file, data, lon, lat, nstn, ntime, context.station, context.stid);
+    write_station_data(*data_file, data, lon, lat, nstn, ntime, context.station, context.stid,
+                       context.buffer);
     data_file->finish();
   }
 

@@ -31,6 +31,7 @@ struct StationWriterContext {
   float undef;                               // the missing-value marker of every control file
   StationId stid{};      // STID: the last report's identifier, kept from call to call
   bool durable = false;  // flush each file and the directory to the disk before going on
+  WriteBuffer buffer;    // packing scratch, reused from product to product
   // Called after each commit step with the product's name: a seam for tests that stop a run
   // at a chosen instant.
   std::function<void(std::string_view product, CommitStep step)> on_commit_step;

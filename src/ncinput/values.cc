@@ -116,7 +116,9 @@ int64_t convert(const NcFile& file, const Variable& var, const Placement& place,
   if (direct) {
     // Already in place: only the missing cells change.
     for (std::size_t i = 0; i < count; ++i) {
-      if (std::find(markers.begin(), markers.end(), raw[i]) == markers.end()) continue;
+      bool hit = false;
+      for (const T value : markers) hit |= raw[i] == value;
+      if (!hit) continue;
       out[i] = marker;
       ++missing;
     }
