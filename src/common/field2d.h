@@ -11,6 +11,16 @@
 
 namespace d2g {
 
+// A block of consecutive time steps of a table, for a read that fills it in place.
+struct Field2DBlock {
+  float* data;
+  int32_t nstn;
+  int32_t ntime;
+  std::size_t size() const {
+    return static_cast<std::size_t>(nstn) * static_cast<std::size_t>(ntime);
+  }
+};
+
 class Field2D {
  public:
   Field2D() = default;
@@ -34,6 +44,12 @@ class Field2D {
 
   // The nstn() values of one time step.
   const float* time_step(int32_t time) const { return values_.data() + index(0, time); }
+
+  // Time steps first ... first + count - 1, to be filled in place.
+  Field2DBlock block(int32_t first, int32_t count) {
+    return {values_.data() + index(0, first), nstn_, count};
+  }
+  Field2DBlock all() { return block(0, ntime_); }
 
   float* data() { return values_.data(); }
   const float* data() const { return values_.data(); }

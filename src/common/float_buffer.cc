@@ -9,7 +9,9 @@ namespace d2g {
 namespace {
 
 constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
-constexpr std::size_t kHugePageThreshold = 2 * kHugePageBytes;
+// From half a huge page on: a table of 1.44 MB (20,000 stations x 18) then takes one huge page
+// instead of 350 faults of 4 KiB.
+constexpr std::size_t kHugePageThreshold = kHugePageBytes / 2;
 
 }  // namespace
 

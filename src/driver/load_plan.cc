@@ -81,6 +81,7 @@ StationListLayout survey_station_list(const Options& options, int32_t& status) {
 struct PlannedRead {
   InputVariable var;
   Field2D* table;
+  int32_t first_step = 0;  // where in `table` the variable goes
   int32_t expected_second = -1;  // -1: any length of at least one
   const char* meaning = "";
   Layout2D layout;
@@ -89,7 +90,7 @@ struct PlannedRead {
 std::vector<PlannedRead> plan_reads(RunTables& tables, const Options& options) {
   auto direct = [&](const char* file, const char* name, Field2D& table, int32_t expected = -1,
                     const char* meaning = "") {
-    return PlannedRead{{input_path(options, file), name}, &table, expected, meaning, {}};
+    return PlannedRead{{input_path(options, file), name}, &table, 0, expected, meaning, {}};
   };
   std::vector<PlannedRead> plan = {
       direct(kNumDrouMonFile, "N_Drou_mon", tables.NUM_DR_MON),
@@ -105,10 +106,10 @@ std::vector<PlannedRead> plan_reads(RunTables& tables, const Options& options) {
   }
   // Fre_pdsi_mod, Mag_pdsi_mod, Fre_scpdsi_mod, ..., Mag_spi12_ext.
   for (int k = 1; k <= kCombinations; ++k) {
-    for (auto [prefix, tables_of_kind] :
-         {std::pair{"Fre_", &tables.FRE}, std::pair{"Mag_", &tables.MAG}}) {
+    for (auto [prefix, table] : {std::pair{"Fre_", &tables.FRE}, std::pair{"Mag_", &tables.MAG}}) {
       plan.push_back({{input_path(options, kFreMagFile), fre_mag_variable_name(prefix, k)},
-                      &(*tables_of_kind)[static_cast<std::size_t>(k - 1)],
+                      table,
+                      (k - 1) * kMonths,
                       kMonths,
                       "one per month",
                       {}});
@@ -181,9 +182,11 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
 
   // Then allocate every large table, so that running out of memory happens here, before the
   // libraries have read anything.
-  for (PlannedRead& read : plan) {
-    *read.table = Field2D::unfilled(read.layout.station.length, read.layout.second.length);
+  for (std::size_t r = 0; r < 7; ++r) {
+    *plan[r].table = Field2D::unfilled(nstn, plan[r].layout.second.length);
   }
+  tables.FRE = Field2D::unfilled(nstn, kCombinations * kMonths);
+  tables.MAG = Field2D::unfilled(nstn, kCombinations * kMonths);
   tables.X = Field2D::unfilled(nstn, kCombinations);
   tables.LON.reserve(static_cast<std::size_t>(nstn));
   tables.LAT.reserve(static_cast<std::size_t>(nstn));
@@ -191,8 +194,9 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   // Then read, in the fixed order, logging each read.
   for (std::size_t r = 0; r < plan.size(); ++r) {
     PlannedRead& planned = plan[r];
-    const Read2D read = rd_ncdf_2d(planned.var.file, planned.var.name, stations.axis,
-                                   state.undef, *planned.table, state.status, log);
+    const Read2D read = rd_ncdf_2d(
+        planned.var.file, planned.var.name, stations.axis, state.undef,
+        planned.table->block(planned.first_step, planned.layout.second.length), state.status, log);
     loaded.push_back({planned.var.file, planned.var.name, read.missing_cells});
     state.nstn = read.ndim1;
     if (r == 0) state.nt_numdr = read.ndim2;

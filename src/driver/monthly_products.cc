@@ -29,11 +29,11 @@ void write_monthly_products(const RunState& state, RunTables& tables, const std:
   }
   Field2D& X = tables.X;
 
-  auto write_month = [&](const std::array<Field2D, kCombinations>& table, int32_t m,
-                         const char* product_prefix, const char* ctlvar) {
+  auto write_month = [&](const Field2D& table, int32_t m, const char* product_prefix,
+                         const char* ctlvar) {
     // Time step k of the month's product is month m of combination k: one contiguous copy each.
     for (int32_t k = 0; k < ncomb; ++k) {
-      std::memcpy(X.data() + static_cast<std::size_t>(k) * nstn, table[k].time_step(m),
+      std::memcpy(X.data() + static_cast<std::size_t>(k) * nstn, table.time_step(k * kMonths + m),
                   sizeof(float) * static_cast<std::size_t>(nstn));
     }
     const std::string name = monthly_product_name(product_prefix, m + 1);

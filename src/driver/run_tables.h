@@ -1,7 +1,6 @@
 // The tables a run loads and writes from, owned by the run from the load phase to its end.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,10 +23,12 @@ struct RunTables {
   Field2D SPELL_MAX;     // stations x 18
   Field2D TIME_ARR_AVE;  // stations x 18
   Field2D TIME_ARR_MAX;  // stations x 18
-  // Frequencies and magnitudes: for combination k (0-based), a table of stations x 12 months.
-  // A month's product gathers time step k from FRE[k] (or MAG[k]) when it is written.
-  std::array<Field2D, kCombinations> FRE;
-  std::array<Field2D, kCombinations> MAG;
+  // Frequencies and magnitudes: stations x (18 x 12), combination k's 12 months in time steps
+  // 12 k ... 12 k + 11 (k 0-based), as each variable is read. A month's product gathers its 18
+  // time steps from them when it is written. One table each, so that the memory is allocated
+  // (and faulted in) in large pieces.
+  Field2D FRE;
+  Field2D MAG;
   Field2D X;  // one month's slice: stations x 18
   std::vector<float> LON;
   std::vector<float> LAT;

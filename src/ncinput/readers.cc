@@ -66,14 +66,14 @@ Layout2D survey_2d(const std::string& fname, std::string_view varname, const Sta
 }
 
 Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const StationAxis& axis,
-                  float marker, Field2D& data, int32_t& status, std::ostream& log) {
+                  float marker, Field2DBlock data, int32_t& status, std::ostream& log) {
   log_opening(log, fname);
   NcFile file(fname, status);
   const Variable var = find_variable(file, varname, 2, status);
   const Layout2D layout = station_layout(var, axis);
   log_dimension(log, kStationLabel, layout.station);
   log_dimension(log, kSecondAxisLabel, layout.second);
-  if (data.nstn() != layout.station.length || data.ntime() != layout.second.length) {
+  if (data.nstn != layout.station.length || data.ntime != layout.second.length) {
     throw file.error(var.name, "the file changed while the run was reading it");
   }
 
@@ -87,7 +87,7 @@ Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const Stat
   read_coordinates(file, layout.station.name, read.xstn, status);
   read_coordinates(file, layout.second.name, read.xidx, status);
   read.missing_cells =
-      read_values(file, var, layout.station_first, marker, data.data(), data.size(), status);
+      read_values(file, var, layout.station_first, marker, data.data, data.size(), status);
   file.close(status);
   log_completed(log, fname);
   return read;

@@ -40,11 +40,11 @@ Layout2D survey_2d(const std::string& fname, std::string_view varname, const Sta
                    int32_t& status);
 
 // Reads `varname` into `data`, which the caller has sized as survey_2d found: stations x second
-// axis. Every library status goes to `status`. A missing file, a missing, non-numeric or wrongly
+// axis, station fastest. Every library status goes to `status`. A missing file, a missing, non-numeric or wrongly
 // shaped variable, or a failed read ends the run with a message naming the file and the
 // variable; missing coordinate variables do not.
 Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const StationAxis& axis,
-                  float marker, Field2D& data, int32_t& status, std::ostream& log);
+                  float marker, Field2DBlock data, int32_t& status, std::ostream& log);
 
 // Reads `varname` (or, when the file has no such variable, the one-dimensional variable whose
 // standard_name is `standard_name`), declared over the station dimension alone.

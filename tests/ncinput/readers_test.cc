@@ -36,7 +36,7 @@ Read2DCase read_2d(const std::string& cdl, const std::string& variable,
   Read2DCase result;
   result.data = Field2D::unfilled(layout.station.length, layout.second.length);
   std::ostringstream log;
-  result.read = rd_ncdf_2d(path, variable, axis, kMarker, result.data, status, log);
+  result.read = rd_ncdf_2d(path, variable, axis, kMarker, result.data.all(), status, log);
   // The log names the file by its path; keep only what follows it.
   result.log = log.str();
   for (std::size_t at; (at = result.log.find(path)) != std::string::npos;) {
@@ -251,7 +251,7 @@ data:
       if (c.two_d) {
         const Layout2D layout = survey_2d(path, c.variable, {}, status);
         Field2D data = Field2D::unfilled(layout.station.length, layout.second.length);
-        rd_ncdf_2d(path, c.variable, {}, kMarker, data, status, log);
+        rd_ncdf_2d(path, c.variable, {}, kMarker, data.all(), status, log);
       } else {
         rd_ncdf_1d(path, c.variable, "", kMarker, status, log);
       }
