@@ -142,12 +142,12 @@ namespace {
 // Sizes are checked from the declared dimensions: files of a few kilobytes that declare 50 million
 // stations are refused as too large for a station map before a single table is allocated (the
 // tables would need about 100 GB; the run gets 1 GB of address space).
-TEST(ResourceFaults, DeclaredSizesBeyondTheMapLimitAreRefusedBeforeAllocating) {
-  TempDir work;
-  const std::string in = work.file("in");
+// All five inputs declared through CDL, with `stations` as the station dimension's declaration
+// ("50000000", "UNLIMITED") and no data written.
+void declare_inputs(const std::string& in, const std::string& stations) {
   std::filesystem::create_directories(in);
-  const std::string header = "netcdf f {\ndimensions:\n  stn = 50000000 ;\n  idx = 1 ;\n"
-                             "  comb = 18 ;\n  month = 12 ;\nvariables:\n";
+  const std::string header = "netcdf f {\ndimensions:\n  stn = " + stations +
+                             " ;\n  idx = 1 ;\n  comb = 18 ;\n  month = 12 ;\nvariables:\n";
   testing::ncgen(header + "  float lon(stn) ;\n  float lat(stn) ;\n}\n", in + "/SPI_Stn.nc", "nc4");
   testing::ncgen(header + "  float N_Drou_mon(idx, stn) ;\n}\n", in + "/Num_Drou_Mon_Stn.nc",
                  "nc4");
@@ -166,19 +166,52 @@ TEST(ResourceFaults, DeclaredSizesBeyondTheMapLimitAreRefusedBeforeAllocating) {
   }
   testing::ncgen(spell + "}\n", in + "/Spell_Time_Arr_Stn.nc", "nc4");
   testing::ncgen(fre_mag + "}\n", in + "/Fre_Mag_Stn.nc", "nc4");
+}
+
+TEST(ResourceFaults, DeclaredSizesBeyondTheMapLimitAreRefusedBeforeAllocating) {
+  TempDir work;
+  declare_inputs(work.file("in"), "50000000");
   std::filesystem::create_directory(work.file("out"));
 
-  std::string errors;
-  const int status = testing::run_command(
-      "cd " + testing::shell_quote(work.path()) + " && ulimit -v 1000000 && " +
-          testing::shell_quote(testing::converter()) +
-          " --input-dir in --output-dir out --stations in/SPI_Stn.nc",
-      &errors);
-  EXPECT_EQ(status, 1);
-  EXPECT_EQ(errors,
+  const testing::ConverterRun run = testing::run_converter(
+      work.path(), "--input-dir in --output-dir out --stations in/SPI_Stn.nc", "ulimit -v 1000000");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
             "drought2grads: error: out/Spell_Ave.dat: 50000000 stations x 18 time steps exceed "
             "the 2 GiB that a GrADS station map can address\n");
   EXPECT_TRUE(testing::snapshot(work.file("out")).empty());
+}
+
+// A file-size limit (ulimit -f) ends the run with error 38 naming the file, not with SIGXFSZ:
+// the program itself ignores the signal. Nothing is replaced.
+TEST(ResourceFaults, AFileSizeLimitGivesErrorThirtyEight) {
+  TempDir work;
+  testing::generate_sample(work.path(), 2000, 4, 3);
+  std::filesystem::create_directory(work.file("out"));
+  ASSERT_EQ(testing::run_converter(work.path(), "-q --output-dir out --stations SPI_Stn.nc").status,
+            0);
+  const auto before = testing::snapshot(work.file("out"));
+  testing::generate_sample(work.path(), 2000, 4, 3, 2);
+  // 100 blocks of 512 bytes or 1 KiB, as the shell counts them: far below Num_Dr_Mon.dat's 256 KB.
+  const testing::ConverterRun run = testing::run_converter(
+      work.path(), "-q --output-dir out --stations SPI_Stn.nc", "ulimit -f 100");
+  EXPECT_EQ(run.status, 38);
+  EXPECT_EQ(run.err, "drought2grads: severe (38): error during write, unit 10, file " +
+                         work.file("out/Num_Dr_Mon.dat") + "\n");
+  EXPECT_EQ(testing::snapshot(work.file("out")), before);
+}
+
+// No stations at all: every product is its time groups' terminators.
+TEST(RunEdges, ZeroStationsGiveTerminatorOnlyProducts) {
+  TempDir work;
+  declare_inputs(work.file("in"), "UNLIMITED");
+  const testing::ConverterRun run =
+      testing::run_converter(work.path(), "--input-dir in --stations in/SPI_Stn.nc");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("       - Longitude's name = stn            ; length =            0\n"));
+  EXPECT_EQ(testing::read_file(work.file("Sensl.dat")).size(), 28u);
+  EXPECT_EQ(testing::read_file(work.file("Fre_07.dat")).size(), 18u * 28u);
+  EXPECT_EQ(testing::read_file(work.file("Fre_07.dat.map")).size(), 24u + 8u * 18u);
 }
 
 // Tables that do not fit the address space end the run with error 41 before anything is written.
@@ -187,13 +220,10 @@ TEST(ResourceFaults, TablesBeyondTheMemoryLimitGiveErrorFortyOne) {
   // 60,000 stations need about 135 MB of tables; the program itself runs in less than 100 MB.
   testing::generate_sample(work.path(), 60000, 18, 6);
   std::filesystem::create_directory(work.file("out"));
-  std::string errors;
-  const int status = testing::run_command(
-      "cd " + testing::shell_quote(work.path()) + " && ulimit -v 150000 && " +
-          testing::shell_quote(testing::converter()) + " -q --output-dir out --stations SPI_Stn.nc",
-      &errors);
-  EXPECT_EQ(status, 41);
-  EXPECT_EQ(errors, "drought2grads: severe (41): insufficient virtual memory\n");
+  const testing::ConverterRun run = testing::run_converter(
+      work.path(), "-q --output-dir out --stations SPI_Stn.nc", "ulimit -v 150000");
+  EXPECT_EQ(run.status, 41);
+  EXPECT_EQ(run.err, "drought2grads: severe (41): insufficient virtual memory\n");
   EXPECT_TRUE(testing::snapshot(work.file("out")).empty());
 }
 

@@ -153,6 +153,27 @@ TEST_F(InterruptionTest, ASignalInTheWritePhaseStopsAfterTheProductBeingWritten)
   }
 }
 
+TEST_F(InterruptionTest, ProductsAreWrittenInTheirFixedOrder) {
+  std::vector<std::string> order;
+  RunHooks hooks;
+  hooks.on_commit_step = [&](std::string_view product, CommitStep step) {
+    if (step == CommitStep::kDataReplaced) order.emplace_back(product);
+  };
+  std::ostringstream log, diag;
+  run(options("out"), log, diag, hooks);
+  std::vector<std::string> expected = {"Num_Dr_Mon", "Sensl",        "Prob",        "Spell_Ave",
+                                       "Spell_Max",  "Time_Arr_Ave", "Time_Arr_Max"};
+  for (int month = 1; month <= 12; ++month) {
+    expected.push_back(fmt::format("Fre_{:02d}", month));
+    expected.push_back(fmt::format("Mag_{:02d}", month));
+  }
+  EXPECT_EQ(order, expected);
+  // The one line of the write phase comes right after the first product.
+  EXPECT_THAT(log.str(), ::testing::EndsWith(
+                             "    Completed reading file " + work_.file("in/SPI_Stn.nc") +
+                             "\n Write to Grads Num_Dr_Mon Done\n"));
+}
+
 // Two real processes: while this test holds the output directory's lock, a converter loads
 // everything, says that it waits, and writes nothing; once the lock is free it finishes.
 TEST(Concurrency, ARunWaitsForTheRunHoldingTheOutputDirectory) {

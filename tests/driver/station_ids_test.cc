@@ -129,5 +129,17 @@ TEST_F(StationIdsTest, EightCharacterIdentifiersWorkWithOneWarning) {
   EXPECT_EQ(identifiers(dir_.path())[0], "ABCDEFGH");
 }
 
+TEST(StationIds, NumbersPastNineHundredNinetyNineStayDistinct) {
+  TempDir dir;
+  testing::generate_sample(dir.path(), 1200, 1, 1);
+  ASSERT_EQ(testing::run_converter(dir.path(), "-q --stations SPI_Stn.nc").status, 0);
+  const std::string data = testing::read_file(dir.file("Sensl.dat"));
+  ASSERT_EQ(data.size(), 32u * 1200 + 28);
+  EXPECT_EQ(data.substr(32 * 998, 8), "999     ");
+  EXPECT_EQ(data.substr(32 * 999, 8), "1000    ");
+  EXPECT_EQ(data.substr(32 * 1199, 8), "1200    ");
+  EXPECT_EQ(data.substr(32 * 1200, 8), "1200    ");  // the terminator repeats the last
+}
+
 }  // namespace
 }  // namespace d2g

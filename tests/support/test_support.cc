@@ -101,12 +101,14 @@ int run_command(const std::string& command, std::string* output, bool merge_stde
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-ConverterRun run_converter(const std::string& cwd, const std::string& arguments) {
+ConverterRun run_converter(const std::string& cwd, const std::string& arguments,
+                           const std::string& limits) {
   TempDir scratch;
   const std::string err_file = scratch.file("stderr");
   ConverterRun run;
-  run.status = run_command("cd " + shell_quote(cwd) + " && " + shell_quote(converter()) + " " +
-                               arguments + " 2>" + shell_quote(err_file),
+  run.status = run_command("cd " + shell_quote(cwd) + " && " + (limits.empty() ? "" : limits + " && ") +
+                               shell_quote(converter()) + " " + arguments + " 2>" +
+                               shell_quote(err_file),
                            &run.out, false);
   run.err = read_file(err_file);
   return run;

@@ -49,8 +49,10 @@ struct ConverterRun {
   std::string err;  // standard error
 };
 
-// Runs the converter binary in `cwd` with `arguments` (already shell-quoted where needed).
-ConverterRun run_converter(const std::string& cwd, const std::string& arguments);
+// Runs the converter binary in `cwd` with `arguments` (already shell-quoted where needed), after
+// the shell commands `limits` ("ulimit -v 150000") when given.
+ConverterRun run_converter(const std::string& cwd, const std::string& arguments,
+                           const std::string& limits = "");
 
 // Paths fixed at build time.
 std::string sample_generator();
