@@ -29,6 +29,7 @@ using testing::TempDir;
 class SignallingLog : public std::streambuf {
  public:
   SignallingLog(int line, int signal) : line_(line), signal_(signal) {}
+  int lines() const { return lines_; }
 
  protected:
   int_type overflow(int_type ch) override {
@@ -117,10 +118,11 @@ class InterruptionTest : public ::testing::Test {
 TEST_F(InterruptionTest, ASignalInTheLoadPhaseStopsBeforeAnyProductIsReplaced) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);
-    // Line 10: inside the third read, Prob's.
+    // Line 10: inside the third read, Prob's. The run stops when that read is done, at line 12.
     SignallingLog sink(10, signal);
     std::ostream log(&sink);
     const std::string message = interrupted_run(log, {}, 128 + signal);
+    EXPECT_EQ(sink.lines(), 12);
     EXPECT_EQ(message, std::string("interrupted by SIG") + sigabbrev_np(signal) +
                            "; every product is either complete or as it was before the run");
     expect_products_new_through("");
