@@ -115,20 +115,19 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
     const std::string out = work.file("out");
     std::filesystem::copy(good.path(), in);
     std::filesystem::create_directory(out);
-    const std::string command = "cd " + testing::shell_quote(work.path()) + " && " +
-                                testing::shell_quote(testing::converter()) +
-                                " -q --input-dir in --output-dir out";
-    ASSERT_EQ(testing::run_command(command + " --stations in/SPI_Stn.nc"), 0);
+    const std::string arguments = "-q --input-dir in --output-dir out";
+    ASSERT_EQ(testing::run_converter(work.path(), arguments + " --stations in/SPI_Stn.nc").status,
+              0);
     const auto before = testing::snapshot(out);
     ASSERT_EQ(before.size(), 93u);
 
     c.damage(in + "/" + c.file);
-    std::string errors;
-    const int status = testing::run_command(
-        command + (c.default_station_list ? "" : " --stations in/SPI_Stn.nc"), &errors);
-    EXPECT_EQ(status, 1);
-    EXPECT_THAT(errors, ::testing::StartsWith("drought2grads: error: " + c.message));
-    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    const testing::ConverterRun run = testing::run_converter(
+        work.path(), arguments + (c.default_station_list ? "" : " --stations in/SPI_Stn.nc"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, ::testing::StartsWith("drought2grads: error: " + c.message));
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(testing::snapshot(out), before);
   }
 }
@@ -239,18 +238,16 @@ TEST(OutputFaults, AnIrreplaceableLastProductStopsTheRunBeforeAnyIsReplaced) {
   TempDir work;
   testing::generate_sample(work.path(), 5, 4, 3, 1);
   std::filesystem::create_directory(work.file("out"));
-  const std::string command = "cd " + testing::shell_quote(work.path()) + " && " +
-                              testing::shell_quote(testing::converter()) +
-                              " -q --output-dir out --stations SPI_Stn.nc";
-  ASSERT_EQ(testing::run_command(command), 0);
+  const std::string arguments = "-q --output-dir out --stations SPI_Stn.nc";
+  ASSERT_EQ(testing::run_converter(work.path(), arguments).status, 0);
   std::filesystem::remove(work.file("out/Mag_12.dat.map"));
   std::filesystem::create_directory(work.file("out/Mag_12.dat.map"));
   const auto before = testing::snapshot(work.file("out"));
 
   testing::generate_sample(work.path(), 5, 4, 3, 2);  // new values
-  std::string errors;
-  EXPECT_EQ(testing::run_command(command, &errors), 30);
-  EXPECT_EQ(errors, "drought2grads: severe (30): open failure, unit 2002, file " +
+  const testing::ConverterRun run = testing::run_converter(work.path(), arguments);
+  EXPECT_EQ(run.status, 30);
+  EXPECT_EQ(run.err, "drought2grads: severe (30): open failure, unit 2002, file " +
                         work.file("out/Mag_12.dat.map") + "\n");
   EXPECT_EQ(testing::snapshot(work.file("out")), before);
 }

@@ -51,15 +51,10 @@ class RunTest : public ::testing::Test {
 };
 
 TEST_F(RunTest, WritesTheExactLogAndAllThirtyOneProducts) {
-  std::string log, errors;
-  const int status = testing::run_command("cd " + testing::shell_quote(dir_.path()) + " && " +
-                                              testing::shell_quote(testing::converter()) +
-                                              " --stations SPI_Stn.nc 2>" +
-                                              testing::shell_quote(dir_.file("stderr.txt")),
-                                          &log, false);
-  ASSERT_EQ(status, 0);
-  EXPECT_EQ(log, testing::read_file(testing::source_dir() + "/driver/golden/run.log"));
-  EXPECT_EQ(testing::read_file(dir_.file("stderr.txt")), "");
+  const testing::ConverterRun run = testing::run_converter(dir_.path(), "--stations SPI_Stn.nc");
+  ASSERT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, testing::read_file(testing::source_dir() + "/driver/golden/run.log"));
+  EXPECT_EQ(run.err, "");
 
   struct Direct {
     const char* name;

@@ -13,6 +13,7 @@
 
 #include "gradsout/station_map.h"
 #include "gradsout/write_grads_stn.h"
+#include "gradsout/sample_product.h"
 #include "support/test_support.h"
 
 namespace d2g {
@@ -20,20 +21,9 @@ namespace {
 
 using testing::TempDir;
 
-// Product P with `nstn` stations and `ntime` steps, values from `first`.
 void write_p(const std::string& dir, int32_t nstn, int32_t ntime, float first,
              const std::function<void(std::string_view, CommitStep)>& hook = {}) {
-  Field2D data(nstn, ntime);
-  for (std::size_t i = 0; i < data.size(); ++i) data.data()[i] = first + static_cast<float>(i);
-  std::vector<float> lon(nstn), lat(nstn);
-  for (int32_t j = 0; j < nstn; ++j) {
-    lon[j] = -8.0f + j;
-    lat[j] = 40.0f + j;
-  }
-  const std::vector<StationLabel> labels = make_station_labels(nstn);
-  StationWriterContext context{labels, -999.0f};
-  context.on_commit_step = hook;
-  write_grads_stn(data, lon, lat, nstn, ntime, "P", dir + "/", "P", context);
+  testing::write_sample_product(dir, "P", nstn, ntime, first, hook);
 }
 
 ino_t inode(const std::string& path) {

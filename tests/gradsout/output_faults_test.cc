@@ -17,6 +17,7 @@
 
 #include "common/fatal_error.h"
 #include "gradsout/write_grads_stn.h"
+#include "gradsout/sample_product.h"
 #include "support/test_support.h"
 
 namespace d2g {
@@ -71,11 +72,7 @@ void drop_to_nobody() {
 // A 2-station product of `ntime` steps whose values start at `first`.
 void write_product(const std::string& dir, float first, const std::string& name = "Prob",
                    int32_t ntime = 3) {
-  Field2D data(2, ntime);
-  for (int i = 0; i < 2 * ntime; ++i) data.data()[i] = first + static_cast<float>(i);
-  static const std::vector<StationLabel> labels = make_station_labels(2);
-  StationWriterContext context{labels, -999.0f};
-  write_grads_stn(data, {-8.0f, 2.0f}, {42.0f, 39.0f}, 2, ntime, name, dir + "/", name, context);
+  testing::write_sample_product(dir, name, 2, ntime, first);
 }
 
 TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {

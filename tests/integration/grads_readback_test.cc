@@ -53,10 +53,7 @@ std::vector<Report> parse_reports(std::istringstream& in) {
 TEST(GradsReadback, DirectAndMonthlyProductsReadBackAsTheInputs) {
   TempDir dir;
   testing::generate_sample(dir.path(), kStations, 4, 3);
-  ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(dir.path()) + " && " +
-                                 testing::shell_quote(testing::converter()) +
-                                 " -q --stations SPI_Stn.nc"),
-            0);
+  ASSERT_EQ(testing::run_converter(dir.path(), "-q --stations SPI_Stn.nc").status, 0);
   const std::vector<float> lon = testing::read_nc(dir.file("SPI_Stn.nc"), "lon").values;
   const std::vector<float> lat = testing::read_nc(dir.file("SPI_Stn.nc"), "lat").values;
 
