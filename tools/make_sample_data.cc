@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -135,13 +135,13 @@ class OutputFile {
 // A coarse outline of the Iberian Peninsula, (longitude, latitude) clockwise from Finisterre:
 // the north coast, the Pyrenees, the Mediterranean coast, Gibraltar and the Atlantic coast.
 constexpr float kIberia[][2] = {
-    {-9.3f, 43.0f}, {-8.0f, 43.7f}, {-7.0f, 43.55f}, {-5.8f, 43.6f}, {-4.5f, 43.4f},
-    {-3.0f, 43.4f}, {-1.8f, 43.35f}, {0.0f, 42.7f},  {1.5f, 42.45f}, {3.15f, 42.35f},
-    {3.1f, 41.9f},  {2.2f, 41.35f},  {0.9f, 41.0f},  {0.5f, 40.6f},  {-0.3f, 39.5f},
-    {0.15f, 38.8f}, {-0.5f, 38.3f},  {-0.8f, 37.6f}, {-1.6f, 37.25f}, {-2.1f, 36.75f},
+    {-9.3f, 43.0f}, {-8.0f, 43.7f},  {-7.0f, 43.55f}, {-5.8f, 43.6f},  {-4.5f, 43.4f},
+    {-3.0f, 43.4f}, {-1.8f, 43.35f}, {0.0f, 42.7f},   {1.5f, 42.45f},  {3.15f, 42.35f},
+    {3.1f, 41.9f},  {2.2f, 41.35f},  {0.9f, 41.0f},   {0.5f, 40.6f},   {-0.3f, 39.5f},
+    {0.15f, 38.8f}, {-0.5f, 38.3f},  {-0.8f, 37.6f},  {-1.6f, 37.25f}, {-2.1f, 36.75f},
     {-3.5f, 36.7f}, {-4.4f, 36.7f},  {-5.3f, 36.15f}, {-5.6f, 36.05f}, {-6.0f, 36.3f},
-    {-6.3f, 36.8f}, {-7.0f, 37.2f},  {-8.0f, 37.0f}, {-8.9f, 37.0f},  {-8.8f, 37.9f},
-    {-8.9f, 38.5f}, {-9.4f, 38.75f}, {-9.3f, 39.4f}, {-8.9f, 40.2f},  {-8.7f, 41.2f},
+    {-6.3f, 36.8f}, {-7.0f, 37.2f},  {-8.0f, 37.0f},  {-8.9f, 37.0f},  {-8.8f, 37.9f},
+    {-8.9f, 38.5f}, {-9.4f, 38.75f}, {-9.3f, 39.4f},  {-8.9f, 40.2f},  {-8.7f, 41.2f},
     {-8.9f, 42.0f},
 };
 

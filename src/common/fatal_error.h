@@ -21,8 +21,8 @@ enum class SevereError {
 };
 
 inline constexpr SevereError kSevereErrors[] = {
-    SevereError::kPermissionDenied, SevereError::kFileNotFound, SevereError::kOpenFailure,
-    SevereError::kWriteError,       SevereError::kNoMemory,     SevereError::kNoSuchDevice,
+    SevereError::kPermissionDenied, SevereError::kFileNotFound,  SevereError::kOpenFailure,
+    SevereError::kWriteError,       SevereError::kNoMemory,      SevereError::kNoSuchDevice,
     SevereError::kFileNameError,    SevereError::kWriteReadOnly,
 };
 

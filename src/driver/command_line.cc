@@ -15,8 +15,8 @@ constexpr char kVersion[] = D2G_VERSION;
 // An option given an empty value would silently fall back to a default (the working directory,
 // a marker of 0.0): refuse it instead.
 const CLI::Validator kNonEmpty(
-    [](std::string& value) { return value.empty() ? std::string("must not be empty") : ""; },
-    "", "NONEMPTY");
+    [](std::string& value) { return value.empty() ? std::string("must not be empty") : ""; }, "",
+    "NONEMPTY");
 
 // "4.9.0 of Aug  7 2022 ... $" without the build date.
 std::string library_version() {
@@ -27,7 +27,7 @@ std::string library_version() {
 }  // namespace
 
 std::optional<int> parse_command_line(int argc, const char* const* argv, Options& options,
-                                       std::ostream& out, std::ostream& err) {
+                                      std::ostream& out, std::ostream& err) {
   CLI::App app{
       "Converts the drought statistics in Num_Drou_Mon_Stn.nc, Sen_Prob_idx_Stn.nc,\n"
       "Spell_Time_Arr_Stn.nc and Fre_Mag_Stn.nc, with the station list, into 31 GrADS\n"

@@ -34,9 +34,9 @@ void require_second_axis(const InputVariable& var, const Layout2D& layout, int32
                          std::string_view meaning) {
   if (layout.second.length == expected) return;
   throw FatalError::bad_input(
-      var.file, fmt::format("variable \"{}\": second axis {} has {} values; {} expected ({})",
-                            var.name, quoted(layout.second), layout.second.length, expected,
-                            meaning));
+      var.file,
+      fmt::format("variable \"{}\": second axis {} has {} values; {} expected ({})", var.name,
+                  quoted(layout.second), layout.second.length, expected, meaning));
 }
 
 }  // namespace d2g

@@ -81,7 +81,7 @@ StationListLayout survey_station_list(const Options& options, int32_t& status) {
 struct PlannedRead {
   InputVariable var;
   Field2D* table;
-  int32_t first_step = 0;  // where in `table` the variable goes
+  int32_t first_step = 0;        // where in `table` the variable goes
   int32_t expected_second = -1;  // -1: any length of at least one
   const char* meaning = "";
   Layout2D layout;
@@ -97,10 +97,10 @@ std::vector<PlannedRead> plan_reads(RunTables& tables, const Options& options) {
       direct(kSenProbFile, "SenSL", tables.SENSL),
       direct(kSenProbFile, "Prob", tables.PROB),
   };
-  for (auto [name, table] : {std::pair{"Spell_Ave", &tables.SPELL_AVE},
-                             std::pair{"Spell_Max", &tables.SPELL_MAX},
-                             std::pair{"Time_Arr_Ave", &tables.TIME_ARR_AVE},
-                             std::pair{"Time_Arr_Max", &tables.TIME_ARR_MAX}}) {
+  for (auto [name, table] :
+       {std::pair{"Spell_Ave", &tables.SPELL_AVE}, std::pair{"Spell_Max", &tables.SPELL_MAX},
+        std::pair{"Time_Arr_Ave", &tables.TIME_ARR_AVE},
+        std::pair{"Time_Arr_Max", &tables.TIME_ARR_MAX}}) {
     plan.push_back(direct(kSpellTimeArrFile, name, *table, kCombinations,
                           "one per drought index and severity"));
   }
@@ -214,8 +214,7 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   // last read is kept as XSTN.
   auto read_station_vector = [&](const std::string& name, const char* standard_name,
                                  std::vector<float>& table) {
-    Read1D read = rd_ncdf_1d(options.stations, name, standard_name, state.undef, state.status,
-                             log);
+    Read1D read = rd_ncdf_1d(options.stations, name, standard_name, state.undef, state.status, log);
     loaded.push_back({options.stations, read.varname, read.missing_cells});
     state.nstn = read.n;
     table = std::move(read.data);

@@ -1,9 +1,10 @@
 #include "driver/options.h"
 
+#include <strings.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
-#include <strings.h>
 
 namespace d2g {
 

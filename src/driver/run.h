@@ -19,7 +19,6 @@ struct RunHooks {
 // warnings and the wait for another run to `diag`; with options.check the plan goes to `log`
 // and nothing is written. A failure throws FatalError before or while writing a product, and
 // never leaves a product half-written.
-void run(const Options& options, std::ostream& log, std::ostream& diag,
-         const RunHooks& hooks = {});
+void run(const Options& options, std::ostream& log, std::ostream& diag, const RunHooks& hooks = {});
 
 }  // namespace d2g

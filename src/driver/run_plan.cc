@@ -28,14 +28,15 @@ std::string control_variable(const std::string& product) {
 }  // namespace
 
 void print_plan(const RunState& state, const Options& options,
-                const std::vector<std::string>& products,
-                const std::vector<LoadedVariable>& loaded, std::ostream& out) {
+                const std::vector<std::string>& products, const std::vector<LoadedVariable>& loaded,
+                std::ostream& out) {
   out << "drought2grads --check: nothing was written; a run would write these products\n";
   out << fmt::format("stations:         {} (station list {})\n", state.nstn, options.stations);
   out << fmt::format("output directory: {}\n", absolute_path(output_prefix(options)));
-  out << fmt::format("missing marker:   {} (undef line \"undef   {}\")\n",
-                     undef_field(state.undef).substr(undef_field(state.undef).find_first_not_of(' ')),
-                     undef_field(state.undef));
+  out << fmt::format(
+      "missing marker:   {} (undef line \"undef   {}\")\n",
+      undef_field(state.undef).substr(undef_field(state.undef).find_first_not_of(' ')),
+      undef_field(state.undef));
   out << fmt::format("\n{:<14}{:>11}{:>16}\n", "product", "time steps", "bytes");
   int64_t total = 0;
   const int64_t group = static_cast<int64_t>(kReportBytes) * state.nstn + kTerminatorBytes;

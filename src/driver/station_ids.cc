@@ -35,11 +35,11 @@ std::string lower(std::string text) {
 }
 
 std::vector<StationLabel> labels_from_variable(const Options& options, const std::string& varname,
-                                               int32_t nstn, int32_t& status,
-                                               std::ostream& diag) {
+                                               int32_t nstn, int32_t& status, std::ostream& diag) {
   std::vector<std::string> ids = read_identifiers(options.stations, varname, status);
   auto fail = [&](const std::string& what) {
-    return FatalError::bad_input(options.stations, fmt::format("variable \"{}\": {}", varname, what));
+    return FatalError::bad_input(options.stations,
+                                 fmt::format("variable \"{}\": {}", varname, what));
   };
   if (static_cast<int64_t>(ids.size()) != nstn) {
     throw fail(fmt::format("has {} identifiers; {} expected, one per station", ids.size(), nstn));
@@ -57,9 +57,10 @@ std::vector<StationLabel> labels_from_variable(const Options& options, const std
     long_ids += ids[i].size() > 7;
     const auto [at, inserted] = first_of.emplace(lower(ids[i]), i);
     if (!inserted) {
-      problems.push_back(fmt::format("stations {} and {} \"{}\" and \"{}\" (the same to GrADS, "
-                                     "which ignores case)",
-                                     at->second + 1, i + 1, ids[at->second], ids[i]));
+      problems.push_back(
+          fmt::format("stations {} and {} \"{}\" and \"{}\" (the same to GrADS, "
+                      "which ignores case)",
+                      at->second + 1, i + 1, ids[at->second], ids[i]));
     }
   }
   if (!problems.empty()) {

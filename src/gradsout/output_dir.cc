@@ -18,8 +18,7 @@ OutputDir::OutputDir(std::string prefix, std::string_view first_name, int unit)
     fd_ = ::open(prefix_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   }
   if (fd_ < 0) {
-    throw FatalError::severe(open_error_from_errno(errno), unit,
-                             absolute_path(path(first_name)));
+    throw FatalError::severe(open_error_from_errno(errno), unit, absolute_path(path(first_name)));
   }
 }
 

@@ -23,7 +23,8 @@ namespace {
     throw FatalError::severe(
         SevereError::kPermissionDenied, unit, absolute_path(dir.path(first_name)),
         "products are replaced through new files in " + absolute_path(dir.prefix()) +
-            (error == EROFS ? ", a read-only file system" : ", where this user cannot create files"));
+            (error == EROFS ? ", a read-only file system"
+                            : ", where this user cannot create files"));
   }
   throw FatalError::severe(open_error_from_errno(error), unit, absolute_path(dir.path(first_name)));
 }

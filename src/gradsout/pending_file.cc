@@ -28,8 +28,8 @@ std::optional<struct stat> replaceable_target(const OutputDir& dir, const std::s
   if (::faccessat(dir.fd(), name.c_str(), W_OK, AT_EACCESS) != 0) {
     // Readable but not writable: the file is there only for reading.
     const bool readable = ::faccessat(dir.fd(), name.c_str(), R_OK, AT_EACCESS) == 0;
-    const SevereError error = readable && errno != EROFS ? SevereError::kWriteReadOnly
-                                                         : open_error_from_errno(errno);
+    const SevereError error =
+        readable && errno != EROFS ? SevereError::kWriteReadOnly : open_error_from_errno(errno);
     throw FatalError::severe(error, unit, absolute_path(dir.path(name)));
   }
   return info;

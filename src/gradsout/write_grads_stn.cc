@@ -94,9 +94,9 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
   const std::string control = control_file_text(name, ctlvar, ntime, context.undef);
   std::vector<char> map;
   if (ntime > 0) map = station_map_bytes(nstn, ntime);
-  const bool map_current = ntime > 0 ? holds(output, map_name, std::string_view(map.data(),
-                                                                                map.size()))
-                                     : !exists(output, map_name);
+  const bool map_current = ntime > 0
+                               ? holds(output, map_name, std::string_view(map.data(), map.size()))
+                               : !exists(output, map_name);
   const bool withdraw_control = !map_current || !holds(output, control_name, control);
 
   std::optional<PendingFile> control_file;

@@ -59,8 +59,9 @@ std::vector<std::string> read_identifiers(const std::string& fname, const std::s
     for (char* text : texts) ids.emplace_back(text != nullptr ? text : "");
     if (!texts.empty()) nc_free_string(texts.size(), texts.data());
   } else {
-    throw file.error(varname, " cannot hold station identifiers: a char variable over (station, "
-                              "length) or a string variable over (station) is needed");
+    throw file.error(varname,
+                     " cannot hold station identifiers: a char variable over (station, "
+                     "length) or a string variable over (station) is needed");
   }
   file.close(status);
   return ids;

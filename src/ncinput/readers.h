@@ -40,9 +40,9 @@ Layout2D survey_2d(const std::string& fname, std::string_view varname, const Sta
                    int32_t& status);
 
 // Reads `varname` into `data`, which the caller has sized as survey_2d found: stations x second
-// axis, station fastest. Every library status goes to `status`. A missing file, a missing, non-numeric or wrongly
-// shaped variable, or a failed read ends the run with a message naming the file and the
-// variable; missing coordinate variables do not.
+// axis, station fastest. Every library status goes to `status`. A missing file, a missing,
+// non-numeric or wrongly shaped variable, or a failed read ends the run with a message naming the
+// file and the variable; missing coordinate variables do not.
 Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const StationAxis& axis,
                   float marker, Field2DBlock data, int32_t& status, std::ostream& log);
 

@@ -31,9 +31,9 @@ Dimension inquire_dimension(const NcFile& file, const std::string& varname, int 
   status = nc_inq_dim(file.id(), dimid, name.data(), &length);
   if (status != NC_NOERR) throw file.error(varname, nc_strerror(status));
   if (length > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
-    throw file.error(varname, fmt::format("dimension \"{}\" has {} values, more than {}",
-                                          name.data(), length,
-                                          std::numeric_limits<int32_t>::max()));
+    throw file.error(
+        varname, fmt::format("dimension \"{}\" has {} values, more than {}", name.data(), length,
+                             std::numeric_limits<int32_t>::max()));
   }
   return {fixed_width(name.data(), kDimNameWidth), name.data(), static_cast<int32_t>(length)};
 }
@@ -73,9 +73,10 @@ Variable find_variable(const NcFile& file, std::string_view varname, int ndims, 
   Variable var = describe(file, name, varid, status);
   if (static_cast<int>(var.dims.size()) != ndims) {
     const int found = static_cast<int>(var.dims.size());
-    throw file.error(name, fmt::format(" has {} dimension{}; {} expected ({})", found,
-                                       found == 1 ? "" : "s", ndims,
-                                       ndims == 2 ? "station and second axis, in either order" : "station"));
+    throw file.error(
+        name,
+        fmt::format(" has {} dimension{}; {} expected ({})", found, found == 1 ? "" : "s", ndims,
+                    ndims == 2 ? "station and second axis, in either order" : "station"));
   }
   if (!is_numeric(var.type)) {
     throw file.error(name, fmt::format(" is not numeric (its type is {})", type_name(var.type)));
@@ -84,8 +85,7 @@ Variable find_variable(const NcFile& file, std::string_view varname, int ndims, 
 }
 
 std::optional<Variable> find_station_variable(const NcFile& file, const std::string& varname,
-                                              const std::string& standard_name,
-                                              int32_t& status) {
+                                              const std::string& standard_name, int32_t& status) {
   int varid = -1;
   if (nc_inq_varid(file.id(), varname.c_str(), &varid) == NC_NOERR) {
     return find_variable(file, varname, 1, status);

@@ -87,8 +87,9 @@ TEST(CheckMode, ExitsAsTheRunWouldAndWritesNothing) {
     EXPECT_EQ(testing::snapshot(work.file("out")), before);
     // The run itself stops the same way.
     if (c.status != 0) {
-      EXPECT_EQ(testing::run_converter(work.path(), "-q --stations SPI_Stn.nc " + c.arguments).status,
-                c.status);
+      EXPECT_EQ(
+          testing::run_converter(work.path(), "-q --stations SPI_Stn.nc " + c.arguments).status,
+          c.status);
     }
   }
 }

@@ -54,8 +54,8 @@ TEST(CommandLine, UsageErrorsNameTheOptionPointAtHelpAndWriteNothing) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_THAT(run.err, StartsWith(std::string("drought2grads: error: ") + c.first_line));
-    EXPECT_THAT(run.err, ::testing::EndsWith(
-                             "\nTry 'drought2grads --help' for more information.\n"));
+    EXPECT_THAT(run.err,
+                ::testing::EndsWith("\nTry 'drought2grads --help' for more information.\n"));
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2);
     EXPECT_EQ(testing::list_dir(dir.path()), inputs);
   }

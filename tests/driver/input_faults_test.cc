@@ -1,9 +1,8 @@
 // Bad input: every fault stops the run with status 1 and a message naming the file (and the
 // variable), before any product is touched.
-#include <gmock/gmock.h>
 #include <fmt/format.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -207,7 +206,8 @@ TEST(RunEdges, ZeroStationsGiveTerminatorOnlyProducts) {
   const testing::ConverterRun run =
       testing::run_converter(work.path(), "--input-dir in --stations in/SPI_Stn.nc");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_THAT(run.out, HasSubstr("       - Longitude's name = stn            ; length =            0\n"));
+  EXPECT_THAT(run.out,
+              HasSubstr("       - Longitude's name = stn            ; length =            0\n"));
   EXPECT_EQ(testing::read_file(work.file("Sensl.dat")).size(), 28u);
   EXPECT_EQ(testing::read_file(work.file("Fre_07.dat")).size(), 18u * 28u);
   EXPECT_EQ(testing::read_file(work.file("Fre_07.dat.map")).size(), 24u + 8u * 18u);
@@ -248,7 +248,7 @@ TEST(OutputFaults, AnIrreplaceableLastProductStopsTheRunBeforeAnyIsReplaced) {
   const testing::ConverterRun run = testing::run_converter(work.path(), arguments);
   EXPECT_EQ(run.status, 30);
   EXPECT_EQ(run.err, "drought2grads: severe (30): open failure, unit 2002, file " +
-                        work.file("out/Mag_12.dat.map") + "\n");
+                         work.file("out/Mag_12.dat.map") + "\n");
   EXPECT_EQ(testing::snapshot(work.file("out")), before);
 }
 

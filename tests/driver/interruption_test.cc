@@ -1,6 +1,8 @@
 // Interruption and concurrency, driven through seams so that nothing depends on timing: a log
 // stream that raises a signal when a chosen line is written (load phase), a commit hook that
 // raises it after a chosen product (write phase), a lock held by the test itself.
+#include "common/interruption.h"
+
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <gmock/gmock.h>
@@ -15,7 +17,6 @@
 #include <sstream>
 
 #include "common/fatal_error.h"
-#include "common/interruption.h"
 #include "driver/product_table.h"
 #include "driver/run.h"
 #include "support/test_support.h"
@@ -134,8 +135,8 @@ TEST_F(InterruptionTest, ASignalInTheWritePhaseStopsAfterTheProductBeingWritten)
   const struct {
     int signal;
     const char* product;
-  } cases[] = {{SIGINT, "Num_Dr_Mon"}, {SIGTERM, "Time_Arr_Max"}, {SIGHUP, "Fre_03"},
-               {SIGINT, "Mag_11"}};
+  } cases[] = {
+      {SIGINT, "Num_Dr_Mon"}, {SIGTERM, "Time_Arr_Max"}, {SIGHUP, "Fre_03"}, {SIGINT, "Mag_11"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.product);
     // Back to the old products first.
@@ -171,9 +172,9 @@ TEST_F(InterruptionTest, ProductsAreWrittenInTheirFixedOrder) {
   }
   EXPECT_EQ(order, expected);
   // The one line of the write phase comes right after the first product.
-  EXPECT_THAT(log.str(), ::testing::EndsWith(
-                             "    Completed reading file " + work_.file("in/SPI_Stn.nc") +
-                             "\n Write to Grads Num_Dr_Mon Done\n"));
+  EXPECT_THAT(log.str(),
+              ::testing::EndsWith("    Completed reading file " + work_.file("in/SPI_Stn.nc") +
+                                  "\n Write to Grads Num_Dr_Mon Done\n"));
 }
 
 // Two real processes: while this test holds the output directory's lock, a converter loads
@@ -182,7 +183,8 @@ TEST(Concurrency, ARunWaitsForTheRunHoldingTheOutputDirectory) {
   TempDir work;
   testing::generate_sample(work.path(), 30, 3, 3);
   std::filesystem::create_directory(work.file("out"));
-  const int lock = ::open(work.file("out/.drought2grads.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const int lock =
+      ::open(work.file("out/.drought2grads.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   ASSERT_GE(lock, 0);
   ASSERT_EQ(::flock(lock, LOCK_EX), 0);
 
@@ -231,8 +233,8 @@ TEST(Concurrency, TwoRunsIntoOneDirectoryNeverMixAProduct) {
     // The map's report count (big-endian, after the offsets) and the data file's size.
     const int ntime = static_cast<unsigned char>(map[19]);
     const std::size_t at = 24 + 4 * ntime;
-    const int reports = (static_cast<unsigned char>(map[at + 2]) << 8) |
-                        static_cast<unsigned char>(map[at + 3]);
+    const int reports =
+        (static_cast<unsigned char>(map[at + 2]) << 8) | static_cast<unsigned char>(map[at + 3]);
     EXPECT_EQ(data_size, static_cast<std::uintmax_t>(ntime) * (32 * reports + 28));
     EXPECT_THAT(control, ::testing::HasSubstr(fmt::format("tdef  {:3d} linear", ntime)));
     EXPECT_TRUE(reports == 3000 || reports == 3001);

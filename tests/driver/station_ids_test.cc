@@ -55,17 +55,29 @@ TEST_F(StationIdsTest, ProductsCarryTheChosenIdentifiers) {
     std::vector<std::string> ids;  // three reports, then the terminator
   };
   const std::vector<Case> cases = {
-      {"numbers by default", station_list("", ""), "",
+      {"numbers by default",
+       station_list("", ""),
+       "",
        {"1       ", "2       ", "3       ", "3       "}},
-      {"the cf_role variable", station_list(variables, data), "",
+      {"the cf_role variable",
+       station_list(variables, data),
+       "",
        {"S01     ", "S02     ", "S03     ", "S03     "}},
-      {"a char variable, trimmed", station_list(variables, data), "--station-ids name",
+      {"a char variable, trimmed",
+       station_list(variables, data),
+       "--station-ids name",
        {"Avila   ", "Burgos  ", "Cadiz   ", "Cadiz   "}},
-      {"a string variable", station_list(variables, data), "--station-ids code",
+      {"a string variable",
+       station_list(variables, data),
+       "--station-ids code",
        {"E1      ", "e2      ", "x-3     ", "x-3     "}},
-      {"numbers forced over cf_role", station_list(variables, data), "--station-ids number",
+      {"numbers forced over cf_role",
+       station_list(variables, data),
+       "--station-ids number",
        {"1       ", "2       ", "3       ", "3       "}},
-      {"legacy", station_list(variables, data), "--station-ids legacy",
+      {"legacy",
+       station_list(variables, data),
+       "--station-ids legacy",
        {"Station_", "Station_", "Station_", "Station_"}},
   };
   for (const Case& c : cases) {
@@ -75,7 +87,8 @@ TEST_F(StationIdsTest, ProductsCarryTheChosenIdentifiers) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(identifiers(dir_.path()), c.ids);
     // Every product, byte for byte, carries them.
-    const std::vector<float> values = testing::read_nc(dir_.file("Sen_Prob_idx_Stn.nc"), "Prob").values;
+    const std::vector<float> values =
+        testing::read_nc(dir_.file("Sen_Prob_idx_Stn.nc"), "Prob").values;
     std::vector<std::string> ids(c.ids.begin(), c.ids.begin() + 3);
     EXPECT_EQ(testing::read_file(dir_.file("Prob.dat")),
               testing::pack_station_data(values, {-8, -4, 1}, {42, 40, 38}, 3, 2, ids));
@@ -101,9 +114,8 @@ TEST_F(StationIdsTest, IdentifiersGradsCannotUseStopTheRunNamingTheStations) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const auto before = testing::snapshot(dir_.path());
-    const testing::ConverterRun run =
-        convert(station_list("  string id(stn) ;\n", "  id = " + c.data + " ;\n"),
-                "--station-ids id");
+    const testing::ConverterRun run = convert(
+        station_list("  string id(stn) ;\n", "  id = " + c.data + " ;\n"), "--station-ids id");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "drought2grads: error: ids.nc: variable \"id\": " + c.message + "\n");
     auto after = testing::snapshot(dir_.path());
@@ -119,9 +131,9 @@ TEST_F(StationIdsTest, IdentifiersGradsCannotUseStopTheRunNamingTheStations) {
 }
 
 TEST_F(StationIdsTest, EightCharacterIdentifiersWorkWithOneWarning) {
-  const testing::ConverterRun run = convert(
-      station_list("  string id(stn) ;\n", "  id = \"ABCDEFGH\", \"b\", \"12345678\" ;\n"),
-      "--station-ids id");
+  const testing::ConverterRun run =
+      convert(station_list("  string id(stn) ;\n", "  id = \"ABCDEFGH\", \"b\", \"12345678\" ;\n"),
+              "--station-ids id");
   ASSERT_EQ(run.status, 0);
   EXPECT_EQ(run.err,
             "drought2grads: warning: ids.nc: variable \"id\": 2 station identifiers have 8 "

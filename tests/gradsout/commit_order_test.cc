@@ -11,9 +11,9 @@
 
 #include <filesystem>
 
+#include "gradsout/sample_product.h"
 #include "gradsout/station_map.h"
 #include "gradsout/write_grads_stn.h"
-#include "gradsout/sample_product.h"
 #include "support/test_support.h"
 
 namespace d2g {
@@ -76,19 +76,21 @@ TEST(CommitOrder, ARerunOfTheSameShapeReplacesOnlyTheDataFile) {
   const ino_t map = inode(out.file("P.dat.map"));
   const ino_t data = inode(out.file("P.dat"));
   std::vector<CommitStep> steps;
-  write_p(out.path(), 4, 5, 7.0f, [&](std::string_view, CommitStep step) { steps.push_back(step); });
+  write_p(out.path(), 4, 5, 7.0f,
+          [&](std::string_view, CommitStep step) { steps.push_back(step); });
   EXPECT_EQ(steps, std::vector<CommitStep>{CommitStep::kDataReplaced});
   EXPECT_EQ(inode(out.file("P.ctl")), control);
   EXPECT_EQ(inode(out.file("P.dat.map")), map);
   EXPECT_NE(inode(out.file("P.dat")), data);
 
   steps.clear();
-  write_p(out.path(), 4, 6, 7.0f, [&](std::string_view, CommitStep step) { steps.push_back(step); });
-  EXPECT_EQ(steps, (std::vector<CommitStep>{CommitStep::kControlWithdrawn, CommitStep::kDataReplaced,
-                                            CommitStep::kMapReplaced,
-                                            CommitStep::kControlReplaced}));
-  EXPECT_EQ(testing::read_file(out.file("P.dat.map")), std::string(station_map_bytes(4, 6).data(),
-                                                                   station_map_bytes(4, 6).size()));
+  write_p(out.path(), 4, 6, 7.0f,
+          [&](std::string_view, CommitStep step) { steps.push_back(step); });
+  EXPECT_EQ(steps,
+            (std::vector<CommitStep>{CommitStep::kControlWithdrawn, CommitStep::kDataReplaced,
+                                     CommitStep::kMapReplaced, CommitStep::kControlReplaced}));
+  EXPECT_EQ(testing::read_file(out.file("P.dat.map")),
+            std::string(station_map_bytes(4, 6).data(), station_map_bytes(4, 6).size()));
 }
 
 TEST(CommitOrder, ReplacedFilesKeepTheirOwnerAndGroup) {

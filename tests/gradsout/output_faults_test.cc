@@ -16,8 +16,8 @@
 #include <map>
 
 #include "common/fatal_error.h"
-#include "gradsout/write_grads_stn.h"
 #include "gradsout/sample_product.h"
+#include "gradsout/write_grads_stn.h"
 #include "support/test_support.h"
 
 namespace d2g {
@@ -86,7 +86,7 @@ TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
     std::function<void(const std::string& work)> prepare;
     bool as_nobody = false;
     rlim_t file_size_limit = RLIM_INFINITY;
-    int32_t ntime = 3;       // of the new product: another length changes the map as well
+    int32_t ntime = 3;        // of the new product: another length changes the map as well
     std::string detail = "";  // what the message adds after the path
   };
   const std::vector<Case> cases = {
@@ -116,7 +116,8 @@ TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
        }},
       {"directory without write permission", 9, "permission to access file denied", "out/Prob.dat",
        10, [](const std::string& work) { ::chmod((work + "/out").c_str(), 0555); }, true,
-       RLIM_INFINITY, 3, ": products are replaced through new files in {out}/, where this user "
+       RLIM_INFINITY, 3,
+       ": products are replaced through new files in {out}/, where this user "
        "cannot create files"},
   };
   std::string skipped;
@@ -167,7 +168,8 @@ TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
       }
     }
   }
-  if (!skipped.empty()) GTEST_SKIP() << "root could not drop privileges here, so not run: " << skipped;
+  if (!skipped.empty())
+    GTEST_SKIP() << "root could not drop privileges here, so not run: " << skipped;
 }
 
 TEST(OutputFaults, ReplacedFilesKeepTheirPermissionsAndNewOnesFollowTheUmask) {

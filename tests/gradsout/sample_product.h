@@ -12,9 +12,9 @@ namespace d2g::testing {
 
 // Product `name` in `dir` with `nstn` stations (longitudes -8, -7, ..., latitudes 40, 41, ...)
 // and `ntime` steps whose values count up from `first`; `hook` sees every commit step.
-inline void write_sample_product(const std::string& dir, const std::string& name, int32_t nstn,
-                                 int32_t ntime, float first,
-                                 const std::function<void(std::string_view, CommitStep)>& hook = {}) {
+inline void write_sample_product(
+    const std::string& dir, const std::string& name, int32_t nstn, int32_t ntime, float first,
+    const std::function<void(std::string_view, CommitStep)>& hook = {}) {
   Field2D data(nstn, ntime);
   for (std::size_t i = 0; i < data.size(); ++i) data.data()[i] = first + static_cast<float>(i);
   std::vector<float> lon(nstn), lat(nstn);

@@ -67,10 +67,14 @@ TEST(ManPage, DocumentsEveryOptionOfHelp) {
 }
 
 TEST(ManPage, ListsEveryExitStatusOfTheProgramAndTheReadme) {
-  std::set<int> program = {exit_status::kSuccess,       exit_status::kBadInput,
-                           exit_status::kUsage,         exit_status::kInternalError,
-                           exit_status::kLogWriteError, 128 + SIGHUP,
-                           128 + SIGINT,                128 + SIGTERM};
+  std::set<int> program = {exit_status::kSuccess,
+                           exit_status::kBadInput,
+                           exit_status::kUsage,
+                           exit_status::kInternalError,
+                           exit_status::kLogWriteError,
+                           128 + SIGHUP,
+                           128 + SIGINT,
+                           128 + SIGTERM};
   for (SevereError error : kSevereErrors) program.insert(static_cast<int>(error));
 
   // The README's status table: rows "| N | ..." or "| N, M, ... | ..." after its header.
@@ -96,16 +100,17 @@ TEST(ManPage, ListsEveryExitStatusOfTheProgramAndTheReadme) {
 TEST(Package, HoldsTheProgramManPageAndCompletionAndDependsOnNetcdf) {
   TempDir dir;
   std::string output;
-  ASSERT_EQ(testing::run_command("cpack -G DEB --config " +
-                                     testing::shell_quote(testing::build_dir() + "/CPackConfig.cmake") +
-                                     " -B " + testing::shell_quote(dir.path()),
-                                 &output),
-            0)
+  ASSERT_EQ(
+      testing::run_command("cpack -G DEB --config " +
+                               testing::shell_quote(testing::build_dir() + "/CPackConfig.cmake") +
+                               " -B " + testing::shell_quote(dir.path()),
+                           &output),
+      0)
       << output;
   std::string deb;
-  ASSERT_EQ(testing::run_command("ls " + testing::shell_quote(dir.path()) + "/drought2grads_*.deb",
-                                 &deb),
-            0)
+  ASSERT_EQ(
+      testing::run_command("ls " + testing::shell_quote(dir.path()) + "/drought2grads_*.deb", &deb),
+      0)
       << output;
   deb = deb.substr(0, deb.find('\n'));
   EXPECT_THAT(deb, ::testing::MatchesRegex(".*/drought2grads_[0-9.]+_[a-z0-9]+\\.deb"));

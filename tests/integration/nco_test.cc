@@ -88,21 +88,19 @@ TEST(NcoInputs, PackedAndPermutedFilesConvertToWhatNcoUnpacks) {
   ASSERT_NE(header.find("short Fre_spi03_sev(stn, month) ;"), std::string::npos) << header;
   ASSERT_NE(header.find("Fre_spi03_sev:scale_factor"), std::string::npos) << header;
 
-  const testing::ConverterRun run = testing::run_converter(
-      work.path(), "-q --input-dir packed --stations packed/SPI_Stn.nc");
+  const testing::ConverterRun run =
+      testing::run_converter(work.path(), "-q --input-dir packed --stations packed/SPI_Stn.nc");
   ASSERT_EQ(run.status, 0) << run.err;
 
   // Every product against the variable it comes from.
   const std::pair<const char*, const char*> direct[] = {
-      {"Num_Dr_Mon", "N_Drou_mon"},     {"Sensl", "SenSL"},
-      {"Prob", "Prob"},                 {"Spell_Ave", "Spell_Ave"},
-      {"Spell_Max", "Spell_Max"},       {"Time_Arr_Ave", "Time_Arr_Ave"},
+      {"Num_Dr_Mon", "N_Drou_mon"},    {"Sensl", "SenSL"},         {"Prob", "Prob"},
+      {"Spell_Ave", "Spell_Ave"},      {"Spell_Max", "Spell_Max"}, {"Time_Arr_Ave", "Time_Arr_Ave"},
       {"Time_Arr_Max", "Time_Arr_Max"}};
   int compared = 0, marked = 0;
   auto compare = [&](const std::string& product, int t, const std::string& file,
                      const std::string& variable, int second) {
-    const testing::NcValues unpacked =
-        testing::read_nc(work.file("unpacked/" + file), variable);
+    const testing::NcValues unpacked = testing::read_nc(work.file("unpacked/" + file), variable);
     ASSERT_EQ(unpacked.shape.size(), 2u);
     ASSERT_EQ(unpacked.shape[0], static_cast<std::size_t>(kStations));  // (stn, second)
     const std::size_t nsecond = unpacked.shape[1];
@@ -125,7 +123,7 @@ TEST(NcoInputs, PackedAndPermutedFilesConvertToWhatNcoUnpacks) {
                              : std::string(product) == "Sensl" || std::string(product) == "Prob"
                                  ? "Sen_Prob_idx_Stn.nc"
                                  : "Spell_Time_Arr_Stn.nc";
-    const int ntime = std::string(product) == "Num_Dr_Mon" ? 4
+    const int ntime = std::string(product) == "Num_Dr_Mon"                                ? 4
                       : std::string(product) == "Sensl" || std::string(product) == "Prob" ? 3
                                                                                           : 18;
     for (int t = 0; t < ntime; ++t) compare(product, t, file, variable, t);

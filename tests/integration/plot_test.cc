@@ -65,9 +65,15 @@ Picture decode_png(const std::string& file) {
       const int c = up && x >= 3 ? up[x - 3] : 0;
       int predictor = 0;
       switch (filter) {
-        case 1: predictor = a; break;
-        case 2: predictor = b; break;
-        case 3: predictor = (a + b) / 2; break;
+        case 1:
+          predictor = a;
+          break;
+        case 2:
+          predictor = b;
+          break;
+        case 3:
+          predictor = (a + b) / 2;
+          break;
         case 4: {
           const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
           predictor = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
@@ -103,16 +109,18 @@ TEST(Plot, DrawsOneTimeStepAndASheetOfAllOfThem) {
     const char* arguments;
     int min_colours;  // distinct colours of marks and bar
   };
-  const Case cases[] = {{"Fre_03.ctl -t 8", 3}, {"Fre_03.ctl --sheet", 3},
-                        {"Num_Dr_Mon.ctl --sheet", 3}, {"Sensl.ctl", 3}};
+  const Case cases[] = {{"Fre_03.ctl -t 8", 3},
+                        {"Fre_03.ctl --sheet", 3},
+                        {"Num_Dr_Mon.ctl --sheet", 3},
+                        {"Sensl.ctl", 3}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     std::string output;
-    ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(dir.path()) + " && " +
-                                       testing::shell_quote(plot) + " " + c.arguments +
-                                       " -o picture.png",
-                                   &output),
-              0)
+    ASSERT_EQ(
+        testing::run_command("cd " + testing::shell_quote(dir.path()) + " && " +
+                                 testing::shell_quote(plot) + " " + c.arguments + " -o picture.png",
+                             &output),
+        0)
         << output;
     EXPECT_EQ(output, dir.file("picture.png") + "\n");
     const Picture picture = decode_png(testing::read_file(dir.file("picture.png")));
@@ -129,7 +137,7 @@ TEST(Plot, DrawsOneTimeStepAndASheetOfAllOfThem) {
   // Bad requests are refused with a message.
   std::string output;
   EXPECT_EQ(testing::run_command("cd " + testing::shell_quote(dir.path()) + " && " +
-                                 testing::shell_quote(plot) + " Fre_03.ctl -t 19 -o x.png",
+                                     testing::shell_quote(plot) + " Fre_03.ctl -t 19 -o x.png",
                                  &output),
             1);
   EXPECT_THAT(output, ::testing::HasSubstr("the product has time steps 1 to 18"));

@@ -106,10 +106,10 @@ ConverterRun run_converter(const std::string& cwd, const std::string& arguments,
   TempDir scratch;
   const std::string err_file = scratch.file("stderr");
   ConverterRun run;
-  run.status = run_command("cd " + shell_quote(cwd) + " && " + (limits.empty() ? "" : limits + " && ") +
-                               shell_quote(converter()) + " " + arguments + " 2>" +
-                               shell_quote(err_file),
-                           &run.out, false);
+  run.status =
+      run_command("cd " + shell_quote(cwd) + " && " + (limits.empty() ? "" : limits + " && ") +
+                      shell_quote(converter()) + " " + arguments + " 2>" + shell_quote(err_file),
+                  &run.out, false);
   run.err = read_file(err_file);
   return run;
 }
