@@ -9,8 +9,6 @@ namespace d2g {
 
 // Widths of the program's name buffers.
 inline constexpr std::size_t kDimNameWidth = 15;
-inline constexpr std::size_t kVarNameWidth = 15;
-inline constexpr std::size_t kProductNameWidth = 30;
 inline constexpr std::size_t kStationLabelWidth = 21;
 inline constexpr std::size_t kStationIdWidth = 8;
 
