@@ -188,10 +188,10 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   tables.FRE = Field2D::unfilled(nstn, kCombinations * kMonths);
   tables.MAG = Field2D::unfilled(nstn, kCombinations * kMonths);
   tables.X = Field2D::unfilled(nstn, kCombinations);
-  tables.LON.reserve(static_cast<std::size_t>(nstn));
-  tables.LAT.reserve(static_cast<std::size_t>(nstn));
 
-  // Then read, in the fixed order, logging each read.
+  // Then read, in the fixed order, logging each read. The plan holds N_Drou_mon, SenSL, Prob,
+  // the four spell and arrival variables, then the 36 frequencies and magnitudes; the counts
+  // follow the reads as they always have.
   for (std::size_t r = 0; r < plan.size(); ++r) {
     PlannedRead& planned = plan[r];
     const Read2D read = rd_ncdf_2d(
