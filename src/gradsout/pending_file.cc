@@ -1,13 +1,16 @@
 #include "gradsout/pending_file.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <optional>
 
 #include "common/fatal_error.h"
+#include "gradsout/file_reaper.h"
 
 namespace d2g {
 
@@ -100,7 +103,14 @@ void PendingFile::finish() {
   if (::close(fd) != 0) fail(SevereError::kWriteError);
 }
 
-void PendingFile::commit() {
+void PendingFile::commit(FileReaper* reaper) {
+  if (reaper != nullptr && ::syscall(SYS_renameat2, dir_.fd(), temp_name_.c_str(), dir_.fd(),
+                                     name_.c_str(), RENAME_EXCHANGE) == 0) {
+    // The old file now has the temporary name.
+    committed_ = true;
+    reaper->remove(dir_.fd(), temp_name_);
+    return;
+  }
   if (::renameat(dir_.fd(), temp_name_.c_str(), dir_.fd(), name_.c_str()) != 0) {
     fail(open_error_from_errno(errno));
   }

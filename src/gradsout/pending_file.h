@@ -13,6 +13,8 @@
 
 namespace d2g {
 
+class FileReaper;
+
 // Unit numbers that name the product files in error messages.
 inline constexpr int kDataUnit = 10;
 inline constexpr int kControlUnit = 2001;
@@ -32,8 +34,10 @@ class PendingFile {
   void write(const void* bytes, std::size_t count);
   // Closes the temporary file; its content is then complete.
   void finish();
-  // Renames the finished temporary file over the target.
-  void commit();
+  // Renames the finished temporary file over the target. With a `reaper`, an existing target is
+  // swapped out atomically instead and removed by the reaper, so that this need not wait while
+  // its pages and blocks are freed.
+  void commit(FileReaper* reaper = nullptr);
 
  private:
   // Removes the temporary file and throws the error, naming the target.

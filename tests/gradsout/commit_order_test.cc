@@ -22,8 +22,9 @@ namespace {
 using testing::TempDir;
 
 void write_p(const std::string& dir, int32_t nstn, int32_t ntime, float first,
-             const std::function<void(std::string_view, CommitStep)>& hook = {}) {
-  testing::write_sample_product(dir, "P", nstn, ntime, first, hook);
+             const std::function<void(std::string_view, CommitStep)>& hook = {},
+             FileReaper* reaper = nullptr) {
+  testing::write_sample_product(dir, "P", nstn, ntime, first, hook, reaper);
 }
 
 ino_t inode(const std::string& path) {
@@ -39,34 +40,54 @@ TEST(CommitOrder, AKillAtAnyStepLeavesTheProductWholeOrWithoutAControlFile) {
   write_p(newer.file("."), 3, 4, 50.0f);  // another shape: all three files change
   const testing::DirSnapshot new_files = testing::snapshot(newer.path());
 
-  for (CommitStep kill_at : {CommitStep::kControlWithdrawn, CommitStep::kDataReplaced,
-                             CommitStep::kMapReplaced, CommitStep::kControlReplaced}) {
-    SCOPED_TRACE(static_cast<int>(kill_at));
-    TempDir out;
-    write_p(out.file("."), 2, 3, 1.0f);
-    const pid_t child = ::fork();
-    if (child == 0) {
-      write_p(out.file("."), 3, 4, 50.0f, [&](std::string_view, CommitStep step) {
-        if (step == kill_at) ::raise(SIGKILL);
-      });
-      ::_exit(0);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  // Replaced data files are renamed over, or (as a run does) swapped out and removed by a reaper.
+  for (const bool reaped : {false, true})
+    for (CommitStep kill_at : {CommitStep::kControlWithdrawn, CommitStep::kDataReplaced,
+                               CommitStep::kMapReplaced, CommitStep::kControlReplaced}) {
+      SCOPED_TRACE(static_cast<int>(kill_at) + (reaped ? 10 : 0));
+      TempDir out;
+      write_p(out.file("."), 2, 3, 1.0f);
+      const pid_t child = ::fork();
+      if (child == 0) {
+        FileReaper reaper;
+        write_p(
+            out.file("."), 3, 4, 50.0f,
+            [&](std::string_view, CommitStep step) {
+              if (step == kill_at) ::raise(SIGKILL);
+            },
+            reaped ? &reaper : nullptr);
+        ::_exit(0);
+      }
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 
-    testing::DirSnapshot products;
-    for (const auto& [name, content] : testing::snapshot(out.path())) {
-      if (name[0] != '.') products[name] = content;  // the killed run's temporary files aside
+      testing::DirSnapshot products;
+      for (const auto& [name, content] : testing::snapshot(out.path())) {
+        if (name[0] != '.') products[name] = content;  // the killed run's temporary files aside
+      }
+      if (kill_at == CommitStep::kControlReplaced) {
+        EXPECT_EQ(products, new_files);
+      } else {
+        // Incomplete: no control file, so GrADS cannot open a mixture.
+        EXPECT_EQ(products.count("P.ctl"), 0u);
+        EXPECT_NE(products, old_files);
+      }
     }
-    if (kill_at == CommitStep::kControlReplaced) {
-      EXPECT_EQ(products, new_files);
-    } else {
-      // Incomplete: no control file, so GrADS cannot open a mixture.
-      EXPECT_EQ(products.count("P.ctl"), 0u);
-      EXPECT_NE(products, old_files);
-    }
+}
+
+TEST(CommitOrder, AReaperRemovesEveryReplacedDataFileBeforeItGoesAway) {
+  TempDir out;
+  write_p(out.path(), 40, 18, 1.0f);
+  {
+    FileReaper reaper;
+    for (int run = 0; run < 5; ++run) write_p(out.path(), 40, 18, 10.0f * run, {}, &reaper);
   }
+  EXPECT_EQ(testing::list_dir(out.path()),
+            (std::vector<std::string>{"P.ctl", "P.dat", "P.dat.map"}));
+  TempDir expected;
+  write_p(expected.path(), 40, 18, 40.0f);
+  EXPECT_EQ(testing::read_file(out.file("P.dat")), testing::read_file(expected.file("P.dat")));
 }
 
 TEST(CommitOrder, ARerunOfTheSameShapeReplacesOnlyTheDataFile) {

@@ -11,10 +11,12 @@
 namespace d2g::testing {
 
 // Product `name` in `dir` with `nstn` stations (longitudes -8, -7, ..., latitudes 40, 41, ...)
-// and `ntime` steps whose values count up from `first`; `hook` sees every commit step.
-inline void write_sample_product(
-    const std::string& dir, const std::string& name, int32_t nstn, int32_t ntime, float first,
-    const std::function<void(std::string_view, CommitStep)>& hook = {}) {
+// and `ntime` steps whose values count up from `first`; `hook` sees every commit step. With a
+// `reaper`, replaced data files are swapped out and removed on its thread, as in a run.
+inline void write_sample_product(const std::string& dir, const std::string& name, int32_t nstn,
+                                 int32_t ntime, float first,
+                                 const std::function<void(std::string_view, CommitStep)>& hook = {},
+                                 FileReaper* reaper = nullptr) {
   Field2D data(nstn, ntime);
   for (std::size_t i = 0; i < data.size(); ++i) data.data()[i] = first + static_cast<float>(i);
   std::vector<float> lon(nstn), lat(nstn);
@@ -25,6 +27,7 @@ inline void write_sample_product(
   const std::vector<StationLabel> labels = make_station_labels(nstn);
   StationWriterContext context{labels, -999.0f};
   context.on_commit_step = hook;
+  context.reaper = reaper;
   write_grads_stn(data, lon, lat, nstn, ntime, name, dir + "/", name, context);
 }
 
