@@ -1,7 +1,5 @@
 #include "driver/run.h"
 
-#include <functional>
-#include <memory>
 #include <vector>
 
 #include "driver/load_plan.h"
@@ -9,6 +7,7 @@
 #include "driver/product_table.h"
 #include "driver/run_plan.h"
 #include "driver/run_tables.h"
+#include "gradsout/file_reaper.h"
 #include "gradsout/output_dir.h"
 #include "gradsout/output_lock.h"
 #include "gradsout/pending_file.h"
@@ -29,16 +28,8 @@ void require_replaceable_products(const std::vector<std::string>& names,
 void run(const Options& options, std::ostream& log, std::ostream& diag, const RunHooks& hooks) {
   RunState state;
   state.undef = options.undef;
-  state.nmon = kMonths;
   RunTables tables;
   std::vector<LoadedVariable> loaded;
-  const std::string prefix = output_prefix(options);
-  const std::vector<std::string> names = product_names(state);
-  const std::string first_file = product_files(names.front())[0];
-  std::vector<std::string> files;
-  for (const std::string& name : names) {
-    for (const std::string& file : product_files(name)) files.push_back(file);
-  }
 
   FileReaper reaper;  // declared before the context's users: it finishes its removals last
   StationWriterContext context{tables.STATION, state.undef};
@@ -48,6 +39,10 @@ void run(const Options& options, std::ostream& log, std::ostream& diag, const Ru
 
   std::ostream no_log(nullptr);
   read_data_nc(state, tables, options, options.check ? no_log : log, diag, loaded);
+
+  const std::string prefix = output_prefix(options);
+  const std::vector<std::string> names = product_names(state);
+  const std::string first_file = product_files(names.front())[0];
 
   const OutputDir output(prefix, first_file, kDataUnit);
   require_creatable(output, first_file, kDataUnit);
@@ -59,6 +54,10 @@ void run(const Options& options, std::ostream& log, std::ostream& diag, const Ru
 
   // From here on this run owns the directory: another run waits until it is done.
   const OutputLock lock(output, first_file, kDataUnit, diag);
+  std::vector<std::string> files;
+  for (const std::string& name : names) {
+    for (const std::string& file : product_files(name)) files.push_back(file);
+  }
   remove_stale_temporaries(output, files);
   require_replaceable_products(names, prefix);
   write_direct_products(state, tables, prefix, context, log);

@@ -6,8 +6,6 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "common/fatal_error.h"
-
 namespace d2g {
 
 OutputDir::OutputDir(std::string prefix, std::string_view first_name, int unit)
@@ -30,6 +28,18 @@ void OutputDir::sync(std::string_view name, int unit) const {
   if (::fsync(fd_) != 0 && errno != EBADF && errno != EINVAL) {
     throw FatalError::severe(SevereError::kWriteError, unit, absolute_path(path(name)));
   }
+}
+
+FatalError creation_error(const OutputDir& dir, std::string_view name, int unit, int error) {
+  const std::string path = absolute_path(dir.path(name));
+  if (error == EACCES || error == EPERM || error == EROFS) {
+    return FatalError::severe(SevereError::kPermissionDenied, unit, path,
+                              "products are replaced through new files in " +
+                                  absolute_path(dir.prefix()) +
+                                  (error == EROFS ? ", a read-only file system"
+                                                  : ", where this user cannot create files"));
+  }
+  return FatalError::severe(open_error_from_errno(error), unit, path);
 }
 
 std::string absolute_path(const std::string& path) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/fatal_error.h"
+
 namespace d2g {
 
 class OutputDir {
@@ -30,6 +32,10 @@ class OutputDir {
   std::string prefix_;
   int fd_ = -1;
 };
+
+// The error for a file `name` that could not be created in `dir` (errno `error`). Products are
+// replaced through new files, so a lack of permission is said to be the directory's.
+FatalError creation_error(const OutputDir& dir, std::string_view name, int unit, int error);
 
 // The absolute, normalised form of `path`, as error messages print it.
 std::string absolute_path(const std::string& path);

@@ -8,39 +8,22 @@
 
 #include <cerrno>
 #include <ctime>
-#include <set>
 
 #include "common/fatal_error.h"
 #include "common/interruption.h"
 
 namespace d2g {
 
-namespace {
-
-[[noreturn]] void fail_creating(const OutputDir& dir, const std::string& first_name, int unit,
-                                int error) {
-  if (error == EACCES || error == EPERM || error == EROFS) {
-    throw FatalError::severe(
-        SevereError::kPermissionDenied, unit, absolute_path(dir.path(first_name)),
-        "products are replaced through new files in " + absolute_path(dir.prefix()) +
-            (error == EROFS ? ", a read-only file system"
-                            : ", where this user cannot create files"));
-  }
-  throw FatalError::severe(open_error_from_errno(error), unit, absolute_path(dir.path(first_name)));
-}
-
-}  // namespace
-
 void require_creatable(const OutputDir& dir, const std::string& first_name, int unit) {
   if (::faccessat(dir.fd(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
-    fail_creating(dir, first_name, unit, errno);
+    throw creation_error(dir, first_name, unit, errno);
   }
 }
 
 OutputLock::OutputLock(const OutputDir& dir, const std::string& first_name, int unit,
                        std::ostream& diag) {
   fd_ = ::openat(dir.fd(), kLockFileName, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-  if (fd_ < 0) fail_creating(dir, first_name, unit, errno);
+  if (fd_ < 0) throw creation_error(dir, first_name, unit, errno);
   bool said = false;
   // Signals are held pending during the run, so wait in short steps and look for them between.
   while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
@@ -48,7 +31,7 @@ OutputLock::OutputLock(const OutputDir& dir, const std::string& first_name, int 
       const int error = errno;
       ::close(fd_);
       fd_ = -1;
-      fail_creating(dir, first_name, unit, error);
+      throw creation_error(dir, first_name, unit, error);
     }
     if (!said) {
       diag << "drought2grads: waiting for another run to finish writing into "

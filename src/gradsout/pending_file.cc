@@ -60,13 +60,7 @@ PendingFile::PendingFile(const OutputDir& dir, std::string name, int unit, bool 
     const int error = errno;
     if (error == EEXIST && attempt < 100) continue;
     temp_name_.clear();
-    if (error == EACCES || error == EPERM || error == EROFS) {
-      fail(SevereError::kPermissionDenied,
-           "products are replaced through new files in " + absolute_path(dir_.prefix()) +
-               (error == EROFS ? ", a read-only file system"
-                               : ", where this user cannot create files"));
-    }
-    fail(open_error_from_errno(error));
+    throw creation_error(dir_, name_, unit_, error);
   }
   if (!old) return;
   // Owner and group first: changing them may clear set-id bits that the mode then restores.
@@ -117,13 +111,13 @@ void PendingFile::commit(FileReaper* reaper) {
   committed_ = true;
 }
 
-void PendingFile::fail(SevereError error, const std::string& detail) {
+void PendingFile::fail(SevereError error) {
   // The destructor does not run for a constructor that throws: clean up here as well.
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   if (!committed_ && !temp_name_.empty()) ::unlinkat(dir_.fd(), temp_name_.c_str(), 0);
   temp_name_.clear();
-  throw FatalError::severe(error, unit_, absolute_path(dir_.path(name_)), detail);
+  throw FatalError::severe(error, unit_, absolute_path(dir_.path(name_)));
 }
 
 }  // namespace d2g

@@ -41,7 +41,7 @@ class PendingFile {
 
  private:
   // Removes the temporary file and throws the error, naming the target.
-  [[noreturn]] void fail(SevereError error, const std::string& detail = "");
+  [[noreturn]] void fail(SevereError error);
 
   const OutputDir& dir_;
   std::string name_;

@@ -59,16 +59,10 @@ void require_replaceable_product(std::string_view name, std::string_view dir) {
   require_replaceable(output, base + ".dat.map", kMapUnit);
 }
 
-PreparedProduct::PreparedProduct(const Field2D& data, const std::vector<float>& lon,
-                                 const std::vector<float>& lat, int32_t nstn, int32_t ntime,
-                                 std::string_view name, std::string_view dir,
-                                 std::string_view ctlvar, StationWriterContext& context)
-    : product_(trim_right(name)),
-      data_name_(product_ + ".dat"),
-      control_name_(product_ + ".ctl"),
-      map_name_(data_name_ + ".map"),
-      output_(std::string(trim_right(dir)), data_name_, kDataUnit),
-      durable_(context.durable) {
+void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
+                     const std::vector<float>& lat, int32_t nstn, int32_t ntime,
+                     std::string_view name, std::string_view dir, std::string_view ctlvar,
+                     StationWriterContext& context) {
   const std::size_t stations = nstn > 0 ? static_cast<std::size_t>(nstn) : 0;
   if ((ntime > 0 && (data.nstn() < nstn || data.ntime() < ntime)) || lon.size() < stations ||
       lat.size() < stations || context.station.size() < stations) {
@@ -77,13 +71,22 @@ PreparedProduct::PreparedProduct(const Field2D& data, const std::vector<float>& 
   if (ntime > 0 && !station_map_addressable(nstn, ntime)) {
     throw std::invalid_argument("write_grads_stn: data file too large for a station map");
   }
+  const std::string product(trim_right(name));
+  const std::string data_name = product + ".dat";
+  const std::string control_name = product + ".ctl";
+  const std::string map_name = data_name + ".map";
+  const OutputDir output(std::string(trim_right(dir)), data_name, kDataUnit);
+  auto step = [&](CommitStep done) {
+    if (context.on_commit_step) context.on_commit_step(product, done);
+  };
 
   // A product without time steps leaves an existing data file as it was.
-  if (ntime > 0 || !exists(output_, data_name_)) {
-    data_file_.emplace(output_, data_name_, kDataUnit, context.durable);
-    write_station_data(*data_file_, data, lon, lat, nstn, ntime, context.station, context.stid,
+  std::optional<PendingFile> data_file;
+  if (ntime > 0 || !exists(output, data_name)) {
+    data_file.emplace(output, data_name, kDataUnit, context.durable);
+    write_station_data(*data_file, data, lon, lat, nstn, ntime, context.station, context.stid,
                        context.buffer);
-    data_file_->finish();
+    data_file->finish();
   }
 
   // A control file and map that already say what the new data needs stay as they are: then the
@@ -91,55 +94,46 @@ PreparedProduct::PreparedProduct(const Field2D& data, const std::vector<float>& 
   const std::string control = control_file_text(name, ctlvar, ntime, context.undef);
   std::vector<char> map;
   if (ntime > 0) map = station_map_bytes(nstn, ntime);
-  map_current_ = ntime > 0 ? holds(output_, map_name_, std::string_view(map.data(), map.size()))
-                           : !exists(output_, map_name_);
-  withdraw_control_ = !map_current_ || !holds(output_, control_name_, control);
+  const bool map_current = ntime > 0
+                               ? holds(output, map_name, std::string_view(map.data(), map.size()))
+                               : !exists(output, map_name);
+  const bool withdraw_control = !map_current || !holds(output, control_name, control);
 
-  if (withdraw_control_) {
-    control_file_.emplace(output_, control_name_, kControlUnit, context.durable);
-    control_file_->write(control.data(), control.size());
-    control_file_->finish();
+  std::optional<PendingFile> control_file;
+  if (withdraw_control) {
+    control_file.emplace(output, control_name, kControlUnit, context.durable);
+    control_file->write(control.data(), control.size());
+    control_file->finish();
   }
-  if (!map_current_ && ntime > 0) {
-    map_file_.emplace(output_, map_name_, kMapUnit, context.durable);
-    map_file_->write(map.data(), map.size());
-    map_file_->finish();
+  std::optional<PendingFile> map_file;
+  if (!map_current && ntime > 0) {
+    map_file.emplace(output, map_name, kMapUnit, context.durable);
+    map_file->write(map.data(), map.size());
+    map_file->finish();
   }
-}
 
-void PreparedProduct::commit(const StationWriterContext& context) {
-  auto step = [&](CommitStep done) {
-    if (context.on_commit_step) context.on_commit_step(product_, done);
-  };
-  // While data and map change, the product has no control file.
-  if (withdraw_control_) {
-    remove_if_present(output_, control_name_, kControlUnit);
+  // Swap in. While data and map change, the product has no control file.
+  if (withdraw_control) {
+    remove_if_present(output, control_name, kControlUnit);
     step(CommitStep::kControlWithdrawn);
   }
-  if (data_file_) {
-    data_file_->commit(context.reaper);
+  if (data_file) {
+    data_file->commit(context.reaper);
     step(CommitStep::kDataReplaced);
   }
-  if (!map_current_) {
-    if (map_file_) {
-      map_file_->commit();
+  if (!map_current) {
+    if (map_file) {
+      map_file->commit();
     } else {
-      remove_if_present(output_, map_name_, kMapUnit);
+      remove_if_present(output, map_name, kMapUnit);
     }
     step(CommitStep::kMapReplaced);
   }
-  if (control_file_) {
-    control_file_->commit();
+  if (control_file) {
+    control_file->commit();
     step(CommitStep::kControlReplaced);
   }
-  if (durable_) output_.sync(control_name_, kControlUnit);
-}
-
-void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
-                     const std::vector<float>& lat, int32_t nstn, int32_t ntime,
-                     std::string_view name, std::string_view dir, std::string_view ctlvar,
-                     StationWriterContext& context) {
-  PreparedProduct(data, lon, lat, nstn, ntime, name, dir, ctlvar, context).commit(context);
+  if (context.durable) output.sync(control_name, kControlUnit);
 }
 
 }  // namespace d2g

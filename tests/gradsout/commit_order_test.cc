@@ -11,6 +11,7 @@
 
 #include <filesystem>
 
+#include "gradsout/file_reaper.h"
 #include "gradsout/sample_product.h"
 #include "gradsout/station_map.h"
 #include "gradsout/write_grads_stn.h"
