@@ -55,10 +55,7 @@ TEST(CheckMode, PrintsThePlanWithTheSizesARunThenWrites) {
 
 TEST(CheckMode, ExitsAsTheRunWouldAndWritesNothing) {
   TempDir work;
-  testing::generate_sample(work.path(), 5, 4, 3);
-  std::filesystem::create_directory(work.file("out"));
-  ASSERT_EQ(testing::run_converter(work.path(), "-q --stations SPI_Stn.nc --output-dir out").status,
-            0);
+  testing::sample_with_products(work.path(), 5, 4, 3);
   ::chmod(work.file("out/Mag_12.ctl").c_str(), 0444);
   const bool root = ::geteuid() == 0;
 

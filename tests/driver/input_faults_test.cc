@@ -184,10 +184,7 @@ TEST(ResourceFaults, DeclaredSizesBeyondTheMapLimitAreRefusedBeforeAllocating) {
 // the program itself ignores the signal. Nothing is replaced.
 TEST(ResourceFaults, AFileSizeLimitGivesErrorThirtyEight) {
   TempDir work;
-  testing::generate_sample(work.path(), 2000, 4, 3);
-  std::filesystem::create_directory(work.file("out"));
-  ASSERT_EQ(testing::run_converter(work.path(), "-q --output-dir out --stations SPI_Stn.nc").status,
-            0);
+  testing::sample_with_products(work.path(), 2000, 4, 3);
   const auto before = testing::snapshot(work.file("out"));
   testing::generate_sample(work.path(), 2000, 4, 3, 2);
   // 100 blocks of 512 bytes or 1 KiB, as the shell counts them: far below Num_Dr_Mon.dat's 256 KB.
@@ -236,10 +233,8 @@ namespace {
 // replaces all products or none.
 TEST(OutputFaults, AnIrreplaceableLastProductStopsTheRunBeforeAnyIsReplaced) {
   TempDir work;
-  testing::generate_sample(work.path(), 5, 4, 3, 1);
-  std::filesystem::create_directory(work.file("out"));
+  testing::sample_with_products(work.path(), 5, 4, 3);
   const std::string arguments = "-q --output-dir out --stations SPI_Stn.nc";
-  ASSERT_EQ(testing::run_converter(work.path(), arguments).status, 0);
   std::filesystem::remove(work.file("out/Mag_12.dat.map"));
   std::filesystem::create_directory(work.file("out/Mag_12.dat.map"));
   const auto before = testing::snapshot(work.file("out"));

@@ -130,6 +130,13 @@ void generate_sample(const std::string& dir, int nstn, int numdr_len, int sen_le
   }
 }
 
+void sample_with_products(const std::string& dir, int nstn, int numdr_len, int sen_len) {
+  generate_sample(dir, nstn, numdr_len, sen_len);
+  fs::create_directory(dir + "/out");
+  const ConverterRun run = run_converter(dir, "-q --output-dir out --stations SPI_Stn.nc");
+  if (run.status != 0) throw std::runtime_error("first conversion failed: " + run.err);
+}
+
 void ncgen(const std::string& cdl_text, const std::string& nc_path, const std::string& kind) {
   const std::string cdl_path = nc_path + ".cdl";
   write_file(cdl_path, cdl_text);

@@ -63,6 +63,10 @@ std::string build_dir();   // the top of the build tree
 // Writes the sample input set into `dir`; the station list is `dir`/SPI_Stn.nc.
 void generate_sample(const std::string& dir, int nstn, int numdr_len, int sen_len, int seed = 1);
 
+// A sample input set in `dir` (as generate_sample) already converted once into `dir`/out, as the
+// products a later run replaces. Throws if that first run fails.
+void sample_with_products(const std::string& dir, int nstn, int numdr_len, int sen_len);
+
 // Turns a CDL text into a netCDF file with ncgen, of format `kind` ("classic", "nc4", ...).
 void ncgen(const std::string& cdl_text, const std::string& nc_path,
            const std::string& kind = "classic");
