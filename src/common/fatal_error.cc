@@ -61,11 +61,11 @@ FatalError FatalError::bad_input(std::string_view file, std::string_view what) {
 }
 
 FatalError FatalError::severe(SevereError error, int unit, std::string_view absolute_path,
-                              std::string_view detail) {
+                              std::string_view cause) {
   const int number = static_cast<int>(error);
   return FatalError(
       fmt::format("severe ({}): {}, unit {}, file {}{}{}", number, severe_error_text(error), unit,
-                  absolute_path, detail.empty() ? "" : ": ", detail),
+                  absolute_path, cause.empty() ? "" : "\ndrought2grads: ", cause),
       number);
 }
 

@@ -36,9 +36,11 @@ class FatalError : public std::runtime_error {
  public:
   // "error: FILE: WHAT", exit status 1.
   static FatalError bad_input(std::string_view file, std::string_view what);
-  // "severe (N): TEXT, unit U, file PATH", exit status N; a `detail` follows as ": DETAIL".
+  // "severe (N): TEXT, unit U, file PATH", exit status N. That first line keeps its fixed form;
+  // a `cause` (why the file could not be written when the file itself is not to blame) follows
+  // on a line of its own, "drought2grads: CAUSE".
   static FatalError severe(SevereError error, int unit, std::string_view absolute_path,
-                           std::string_view detail = "");
+                           std::string_view cause = "");
   // "severe (41): insufficient virtual memory", exit status 41.
   static FatalError out_of_memory();
   // "interrupted by SIGINT; ...", exit status 128 + signal.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/interruption.h"
 #include "driver/load_plan.h"
 #include "driver/monthly_products.h"
 #include "driver/product_table.h"
@@ -31,10 +32,8 @@ void run(const Options& options, std::ostream& log, std::ostream& diag, const Ru
   RunTables tables;
   std::vector<LoadedVariable> loaded;
 
-  FileReaper reaper;  // declared before the context's users: it finishes its removals last
   StationWriterContext context{tables.STATION, state.undef};
   context.durable = options.sync;
-  context.reaper = &reaper;
   context.on_commit_step = hooks.on_commit_step;
 
   std::ostream no_log(nullptr);
@@ -47,13 +46,21 @@ void run(const Options& options, std::ostream& log, std::ostream& diag, const Ru
   const OutputDir output(prefix, first_file, kDataUnit);
   require_creatable(output, first_file, kDataUnit);
   if (options.check) {
+    // A lock that cannot be had is found as the run would find it; one held by another run
+    // now only means that the run would wait.
+    const OutputLock probe(output, first_file, kDataUnit, diag, OutputLock::Wait::kNever);
     require_replaceable_products(names, prefix);
-    print_plan(state, options, names, loaded, log);
+    print_plan(state, options, names, loaded, probe.held(), log);
     return;
   }
 
-  // From here on this run owns the directory: another run waits until it is done.
+  // From here on signals wait for the next safe point: the products are being replaced.
+  block_interrupt_signals();
+  // And this run owns the directory: another run waits until it is done.
   const OutputLock lock(output, first_file, kDataUnit, diag);
+  // Declared after the lock, so that every replaced file is gone before the lock is released.
+  FileReaper reaper;
+  context.reaper = &reaper;
   std::vector<std::string> files;
   for (const std::string& name : names) {
     for (const std::string& file : product_files(name)) files.push_back(file);

@@ -29,10 +29,13 @@ std::string control_variable(const std::string& product) {
 
 void print_plan(const RunState& state, const Options& options,
                 const std::vector<std::string>& products, const std::vector<LoadedVariable>& loaded,
-                std::ostream& out) {
+                bool lock_free, std::ostream& out) {
   out << "drought2grads --check: nothing was written; a run would write these products\n";
   out << fmt::format("stations:         {} (station list {})\n", state.nstn, options.stations);
   out << fmt::format("output directory: {}\n", absolute_path(output_prefix(options)));
+  if (!lock_free) {
+    out << "                  (another run is writing into it now: a run would wait for it)\n";
+  }
   out << fmt::format(
       "missing marker:   {} (undef line \"undef   {}\")\n",
       undef_field(state.undef).substr(undef_field(state.undef).find_first_not_of(' ')),

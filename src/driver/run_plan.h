@@ -12,9 +12,10 @@
 namespace d2g {
 
 // Stations, each product with its time steps and size, the total, the marker, and per variable
-// the cells that would be written as the marker.
+// the cells that would be written as the marker. Without `lock_free`, a note that another run is
+// writing into the directory now, which a run would wait for.
 void print_plan(const RunState& state, const Options& options,
                 const std::vector<std::string>& products, const std::vector<LoadedVariable>& loaded,
-                std::ostream& out);
+                bool lock_free, std::ostream& out);
 
 }  // namespace d2g

@@ -1,9 +1,21 @@
 #include "gradsout/file_reaper.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace d2g {
+
+// A duplicate of a directory descriptor, closed when the last file queued in it is removed.
+struct FileReaper::Directory {
+  Directory(int fd, const struct stat& info) : fd(fd), dev(info.st_dev), ino(info.st_ino) {}
+  ~Directory() { ::close(fd); }
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+  int fd;
+  dev_t dev;
+  ino_t ino;
+};
 
 FileReaper::~FileReaper() {
   {
@@ -15,14 +27,22 @@ FileReaper::~FileReaper() {
 }
 
 void FileReaper::remove(int dir_fd, const std::string& name) {
-  const int fd = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
-  if (fd < 0) {
+  struct stat info {};
+  if (::fstat(dir_fd, &info) != 0) {
     ::unlinkat(dir_fd, name.c_str(), 0);
     return;
   }
   {
     const std::lock_guard<std::mutex> hold(mutex_);
-    queue_.emplace_back(fd, name);
+    if (!last_ || last_->dev != info.st_dev || last_->ino != info.st_ino) {
+      const int fd = ::fcntl(dir_fd, F_DUPFD_CLOEXEC, 0);
+      if (fd < 0) {
+        ::unlinkat(dir_fd, name.c_str(), 0);
+        return;
+      }
+      last_ = std::make_shared<Directory>(fd, info);
+    }
+    queue_.emplace_back(last_, name);
     if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
   }
   wake_.notify_one();
@@ -33,12 +53,12 @@ void FileReaper::run() {
   for (;;) {
     wake_.wait(hold, [this] { return done_ || !queue_.empty(); });
     if (queue_.empty()) return;
-    const auto [fd, name] = queue_.front();
+    auto [directory, name] = std::move(queue_.front());
     queue_.pop_front();
     hold.unlock();
     // A file that cannot be removed stays under its temporary name; the next run removes it.
-    ::unlinkat(fd, name.c_str(), 0);
-    ::close(fd);
+    ::unlinkat(directory->fd, name.c_str(), 0);
+    directory.reset();
     hold.lock();
   }
 }

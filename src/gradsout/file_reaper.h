@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,14 +21,18 @@ class FileReaper {
   FileReaper& operator=(const FileReaper&) = delete;
 
   // Removes `name` in the directory `dir_fd` (duplicated here, so the caller may close its own).
+  // Files queued in one directory share one duplicate, however many wait: a run near its
+  // descriptor limit must not run out because the removals lag behind.
   void remove(int dir_fd, const std::string& name);
 
  private:
+  struct Directory;
   void run();
 
   std::mutex mutex_;
   std::condition_variable wake_;
-  std::deque<std::pair<int, std::string>> queue_;
+  std::deque<std::pair<std::shared_ptr<Directory>, std::string>> queue_;
+  std::shared_ptr<Directory> last_;  // the directory of the latest file handed over
   bool done_ = false;
   std::thread worker_;
 };

@@ -33,9 +33,19 @@ class OutputDir {
   int fd_ = -1;
 };
 
-// The error for a file `name` that could not be created in `dir` (errno `error`). Products are
-// replaced through new files, so a lack of permission is said to be the directory's.
-FatalError creation_error(const OutputDir& dir, std::string_view name, int unit, int error);
+// What was being done to a product file when the system said no.
+enum class FileOperation {
+  kCreate,   // creating its temporary file (or the lock)
+  kWrite,    // writing, flushing or closing it
+  kReplace,  // renaming it into place, or withdrawing the old one
+};
+
+// The error for `operation` on file `name` in `dir` failing with errno `error`. The first line
+// names the product file; where the cause lies elsewhere (the directory's permissions, a full
+// file system, too many open files) a second line says so, naming the directory. Products are
+// replaced through new files, so a lack of permission to create one is the directory's.
+FatalError output_error(const OutputDir& dir, std::string_view name, int unit, int error,
+                        FileOperation operation);
 
 // The absolute, normalised form of `path`, as error messages print it.
 std::string absolute_path(const std::string& path);

@@ -13,8 +13,6 @@
 
 namespace d2g {
 
-class FileReaper;
-
 // Unit numbers that name the product files in error messages.
 inline constexpr int kDataUnit = 10;
 inline constexpr int kControlUnit = 2001;
@@ -34,14 +32,17 @@ class PendingFile {
   void write(const void* bytes, std::size_t count);
   // Closes the temporary file; its content is then complete.
   void finish();
-  // Renames the finished temporary file over the target. With a `reaper`, an existing target is
-  // swapped out atomically instead and removed by the reaper, so that this need not wait while
-  // its pages and blocks are freed.
-  void commit(FileReaper* reaper = nullptr);
+
+  const std::string& name() const { return name_; }
+  const std::string& temp_name() const { return temp_name_; }
+  int unit() const { return unit_; }
+  // The finished file now stands under its target's name (ProductSwap moved it there): it is
+  // no longer removed when this object goes away.
+  void mark_committed() { committed_ = true; }
 
  private:
-  // Removes the temporary file and throws the error, naming the target.
-  [[noreturn]] void fail(SevereError error);
+  // Removes the temporary file and throws the error for errno `error`, naming the target.
+  [[noreturn]] void fail(int error);
 
   const OutputDir& dir_;
   std::string name_;
@@ -57,7 +58,8 @@ class PendingFile {
 std::string temporary_name(const std::string& name, pid_t pid, int attempt);
 
 // Fails as a PendingFile for `name` would if the existing file cannot be replaced (read-only,
-// a directory, a FIFO, ...); a missing file passes. Opens nothing but the directory.
+// a directory, a FIFO, ...), or as the swap would (append-only or immutable, another user's file
+// in a sticky directory); a missing file passes. Opens nothing but the directory.
 void require_replaceable(const OutputDir& dir, const std::string& name, int unit);
 
 }  // namespace d2g

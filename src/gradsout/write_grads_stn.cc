@@ -13,6 +13,7 @@
 #include "gradsout/control_file.h"
 #include "gradsout/output_dir.h"
 #include "gradsout/pending_file.h"
+#include "gradsout/product_swap.h"
 #include "gradsout/station_map.h"
 
 namespace d2g {
@@ -41,12 +42,6 @@ bool holds(const OutputDir& dir, const std::string& name, std::string_view conte
   }
   ::close(fd);
   return got == content.size() && found.compare(0, got, content) == 0;
-}
-
-void remove_if_present(const OutputDir& dir, const std::string& name, int unit) {
-  if (::unlinkat(dir.fd(), name.c_str(), 0) != 0 && errno != ENOENT) {
-    throw FatalError::severe(open_error_from_errno(errno), unit, absolute_path(dir.path(name)));
-  }
 }
 
 }  // namespace
@@ -112,27 +107,31 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
     map_file->finish();
   }
 
-  // Swap in. While data and map change, the product has no control file.
+  // Swap in. While data and map change the product has no control file, and a map that no
+  // longer fits is withdrawn before the data changes: a process killed at any instant leaves no
+  // control file or map beside data they do not describe. A failure puts everything back.
+  ProductSwap swap(output);
   if (withdraw_control) {
-    remove_if_present(output, control_name, kControlUnit);
+    swap.withdraw(control_name, kControlUnit);
     step(CommitStep::kControlWithdrawn);
   }
+  if (!map_current) {
+    swap.withdraw(map_name, kMapUnit);
+    step(CommitStep::kMapWithdrawn);
+  }
   if (data_file) {
-    data_file->commit(context.reaper);
+    swap.put(*data_file);
     step(CommitStep::kDataReplaced);
   }
-  if (!map_current) {
-    if (map_file) {
-      map_file->commit();
-    } else {
-      remove_if_present(output, map_name, kMapUnit);
-    }
+  if (map_file) {
+    swap.put(*map_file);
     step(CommitStep::kMapReplaced);
   }
   if (control_file) {
-    control_file->commit();
+    swap.put(*control_file);
     step(CommitStep::kControlReplaced);
   }
+  swap.complete(context.reaper);
   if (context.durable) output.sync(control_name, kControlUnit);
 }
 

@@ -2,7 +2,7 @@
 // output directory. The files are prepared under temporary names and then swapped in so that,
 // whenever the process stops, the product is the old one whole, the new one whole, or has no
 // control file (which GrADS refuses to open): never a control file or map beside a data file
-// they do not describe.
+// they do not describe. A failure while swapping leaves the old product whole.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +21,10 @@ class FileReaper;
 // The steps of swapping a product in, in their order. A step that has nothing to do is skipped:
 // when the control file and the map are already what they must be, only the data file changes.
 enum class CommitStep {
-  kControlWithdrawn,  // the old control file removed: the product cannot be opened
+  kControlWithdrawn,  // the old control file moved aside: the product cannot be opened
+  kMapWithdrawn,      // the old map moved aside, when it does not fit the new data
   kDataReplaced,      // the new data file in place
-  kMapReplaced,       // the new map in place (or the old one removed)
+  kMapReplaced,       // the new map in place
   kControlReplaced,   // the new control file in place: the product is complete
 };
 

@@ -192,7 +192,9 @@ TEST(ResourceFaults, AFileSizeLimitGivesErrorThirtyEight) {
       work.path(), "-q --output-dir out --stations SPI_Stn.nc", "ulimit -f 100");
   EXPECT_EQ(run.status, 38);
   EXPECT_EQ(run.err, "drought2grads: severe (38): error during write, unit 10, file " +
-                         work.file("out/Num_Dr_Mon.dat") + "\n");
+                         work.file("out/Num_Dr_Mon.dat") +
+                         "\ndrought2grads: the file would exceed the file-size limit (File too "
+                         "large)\n");
   EXPECT_EQ(testing::snapshot(work.file("out")), before);
 }
 
@@ -243,7 +245,8 @@ TEST(OutputFaults, AnIrreplaceableLastProductStopsTheRunBeforeAnyIsReplaced) {
   const testing::ConverterRun run = testing::run_converter(work.path(), arguments);
   EXPECT_EQ(run.status, 30);
   EXPECT_EQ(run.err, "drought2grads: severe (30): open failure, unit 2002, file " +
-                         work.file("out/Mag_12.dat.map") + "\n");
+                         work.file("out/Mag_12.dat.map") +
+                         "\ndrought2grads: a directory stands where the product file should be\n");
   EXPECT_EQ(testing::snapshot(work.file("out")), before);
 }
 

@@ -109,8 +109,9 @@ TEST(CommitOrder, ARerunOfTheSameShapeReplacesOnlyTheDataFile) {
   write_p(out.path(), 4, 6, 7.0f,
           [&](std::string_view, CommitStep step) { steps.push_back(step); });
   EXPECT_EQ(steps,
-            (std::vector<CommitStep>{CommitStep::kControlWithdrawn, CommitStep::kDataReplaced,
-                                     CommitStep::kMapReplaced, CommitStep::kControlReplaced}));
+            (std::vector<CommitStep>{CommitStep::kControlWithdrawn, CommitStep::kMapWithdrawn,
+                                     CommitStep::kDataReplaced, CommitStep::kMapReplaced,
+                                     CommitStep::kControlReplaced}));
   EXPECT_EQ(testing::read_file(out.file("P.dat.map")),
             std::string(station_map_bytes(4, 6).data(), station_map_bytes(4, 6).size()));
 }

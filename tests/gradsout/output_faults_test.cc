@@ -87,23 +87,26 @@ TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
     bool as_nobody = false;
     rlim_t file_size_limit = RLIM_INFINITY;
     int32_t ntime = 3;        // of the new product: another length changes the map as well
-    std::string detail = "";  // what the message adds after the path
+    std::string detail = "";  // the message's second line, the cause, when it has one
+    bool root_only = false;   // the fault needs files of another user, which only root makes
   };
   const std::vector<Case> cases = {
       {"missing output directory", 29, "file not found", "absent/Prob.dat", 10,
-       [](const std::string&) {}},
+       [](const std::string&) {}, false, RLIM_INFINITY, 3,
+       "the output directory {dir}/ does not exist"},
       {"path through a regular file", 43, "file name specification error", "plain/Prob.dat", 10,
-       [](const std::string& work) { testing::write_file(work + "/plain", "x"); }},
+       [](const std::string& work) { testing::write_file(work + "/plain", "x"); }, false,
+       RLIM_INFINITY, 3,
+       "the output directory {dir}/ is not a directory, or a part of its path is not"},
       {"directory where the data file goes", 30, "open failure", "new/Prob.dat", 10,
-       [](const std::string& work) {
-         std::filesystem::create_directories(work + "/new/Prob.dat");
-       }},
+       [](const std::string& work) { std::filesystem::create_directories(work + "/new/Prob.dat"); },
+       false, RLIM_INFINITY, 3, "a directory stands where the product file should be"},
       {"directory where the control file goes", 30, "open failure", "new/Prob.ctl", 2001,
-       [](const std::string& work) {
-         std::filesystem::create_directories(work + "/new/Prob.ctl");
-       }},
+       [](const std::string& work) { std::filesystem::create_directories(work + "/new/Prob.ctl"); },
+       false, RLIM_INFINITY, 3, "a directory stands where the product file should be"},
       {"full device (file size limit)", 38, "error during write", "out/Prob.dat", 10,
-       [](const std::string&) {}, false, 200},
+       [](const std::string&) {}, false, 200, 3,
+       "the file would exceed the file-size limit (File too large)"},
       {"read-only product", 47, "write to READONLY file", "out/Prob.dat", 10,
        [](const std::string& work) { ::chmod((work + "/out/Prob.dat").c_str(), 0444); }, true},
       {"read-only map", 47, "write to READONLY file", "out/Prob.dat.map", 2002,
@@ -113,16 +116,34 @@ TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
        [](const std::string& work) {
          ::unlink((work + "/out/Prob.ctl").c_str());
          ::mkfifo((work + "/out/Prob.ctl").c_str(), 0666);
-       }},
+       },
+       false, RLIM_INFINITY, 3, "a special file stands where the product file should be"},
       {"directory without write permission", 9, "permission to access file denied", "out/Prob.dat",
        10, [](const std::string& work) { ::chmod((work + "/out").c_str(), 0555); }, true,
        RLIM_INFINITY, 3,
-       ": products are replaced through new files in {out}/, where this user "
-       "cannot create files"},
+       "the output directory {dir}/ does not let this user create files; products are replaced "
+       "through new files"},
+      {"another user's product in a sticky directory", 9, "permission to access file denied",
+       "out/Prob.dat", 10,
+       [](const std::string& work) {
+         ::chmod((work + "/out").c_str(), 01777);
+         if (::geteuid() != 0) return;
+         for (const char* name : {"/out/Prob.dat", "/out/Prob.ctl", "/out/Prob.dat.map"}) {
+           ::chown((work + name).c_str(), 0, 0);  // the writer drops to nobody: not its owner
+         }
+       },
+       true, RLIM_INFINITY, 3,
+       "the output directory {dir}/ is sticky and the file belongs to another user (uid 0): only "
+       "its owner may replace it",
+       true},
   };
   std::string skipped;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.root_only && !root) {
+      skipped += std::string(skipped.empty() ? "" : ", ") + c.what;
+      continue;
+    }
     TempDir work;
     ::chmod(work.path().c_str(), 0755);
     const std::string out = work.file("out");
@@ -155,8 +176,9 @@ TEST(OutputFaults, EachFailureNamesItsErrorAndKeepsThePreviousProduct) {
       continue;
     }
     EXPECT_EQ(outcome.status, c.status);
-    std::string detail = c.detail;
-    if (detail.find("{out}") != std::string::npos) detail.replace(detail.find("{out}"), 5, out);
+    std::string detail = c.detail.empty() ? "" : "\ndrought2grads: " + c.detail;
+    if (detail.find("{dir}") != std::string::npos)
+      detail.replace(detail.find("{dir}"), 5, target_dir);
     EXPECT_EQ(outcome.message, "severe (" + std::to_string(c.status) + "): " + c.text + ", unit " +
                                    std::to_string(c.unit) + ", file " + work.file(c.target) +
                                    detail);

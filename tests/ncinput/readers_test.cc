@@ -107,7 +107,8 @@ TEST(Readers, UnpackMarkMissingCellsAndTransposeAsTheConventionsSay) {
     const char* what;
     std::string declarations;  // dimensions stn and idx exist
     std::string data;
-    StationAxis axis;
+    int32_t axis_count;  // the station list's station count and dimension
+    const char* axis_dim;
     std::vector<float> expected;
     int64_t missing;
   };
@@ -116,56 +117,65 @@ TEST(Readers, UnpackMarkMissingCellsAndTransposeAsTheConventionsSay) {
       {"packed short with a float _FillValue (as ncpdq writes it)",
        "short V(idx, stn) ; V:scale_factor = 0.01 ; V:add_offset = 10. ; V:_FillValue = -999.f ;",
        "V = 0, 1, -999, -100, 32767, -32767 ;",
-       {},
+       -1,
+       "",
        {10.0f, static_cast<float>(1 * 0.01 + 10.0), kMarker, 9.0f,
         static_cast<float>(32767 * 0.01 + 10.0), static_cast<float>(-32767 * 0.01 + 10.0)},
        1},
       {"packed byte without _FillValue: bytes have no default fill",
        "byte V(idx, stn) ; V:scale_factor = 0.5 ;",
        "V = -127, -128, 0, 1, 127, 2 ;",
-       {},
+       -1,
+       "",
        {-63.5f, -64.0f, 0.0f, 0.5f, 63.5f, 1.0f},
        0},
       {"short without _FillValue: the default fill -32767 is missing",
        "short V(idx, stn) ;",
        "V = 1, _, 3, -32767, 5, 6 ;",
-       {},
+       -1,
+       "",
        {1, kMarker, 3, kMarker, 5, 6},
        2},
       {"float left unwritten: the default fill is missing",
        "float V(idx, stn) ;",
        "V = 1, 2, 3, 4, _, 9.96921e36f ;",
-       {},
+       -1,
+       "",
        {1, 2, 3, 4, kMarker, kMarker},
        2},
       {"a missing_value list and a _FillValue",
        "float V(idx, stn) ; V:_FillValue = -1.f ; V:missing_value = -2.f, -3.f ;",
        "V = -1, -2, -3, -4, NaNf, 0 ;",
-       {},
+       -1,
+       "",
        {kMarker, kMarker, kMarker, -4, nan, 0},
        3},
       {"double with _FillValue, valid_range ignored",
        "double V(idx, stn) ; V:_FillValue = 1.e20 ; V:valid_range = 0., 1. ;",
        "V = 1e20, 0.5, 2, -3, 1e-3, 7 ;",
-       {},
+       -1,
+       "",
        {kMarker, 0.5f, 2, -3, 1e-3f, 7},
        1},
       {"declared (station, idx) with unequal lengths: transposed",
        "float V(stn, idx) ;",
        "V = 11, 12, 21, 22, 31, 32 ;",
-       {3, "stn"},
+       3,
+       "stn",
        {11, 21, 31, 12, 22, 32},
        0},
       {"equal lengths: the dimension named like the station list's is the station one",
        "float W(stn, stn2) ;",
        "W = 11, 12, 13, 21, 22, 23, 31, 32, 33 ;",
-       {3, "stn"},
+       3,
+       "stn",
        {11, 21, 31, 12, 22, 32, 13, 23, 33},
        0},
       {"equal lengths, no name matches: the last dimension is the station one",
        "float W(stn2, stn3) ;",
        "W = 11, 12, 13, 21, 22, 23, 31, 32, 33 ;",
-       {3, "station"},
+       3,
+       "station",
        {11, 12, 13, 21, 22, 23, 31, 32, 33},
        0},
   };
@@ -176,7 +186,7 @@ TEST(Readers, UnpackMarkMissingCellsAndTransposeAsTheConventionsSay) {
         "netcdf f {\ndimensions:\n  stn = 3 ;\n  idx = 2 ;\n"
         "  stn2 = 3 ;\n  stn3 = 3 ;\nvariables:\n  " +
             c.declarations + "\ndata:\n  " + c.data + "\n}\n",
-        variable, c.axis);
+        variable, StationAxis{c.axis_count, c.axis_dim});
     EXPECT_EQ(r.read.ndim1, 3);
     const std::vector<float> got = values(r.data);
     ASSERT_EQ(got.size(), c.expected.size());
