@@ -1,6 +1,9 @@
 #include "common/interruption.h"
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "common/fatal_error.h"
 
@@ -15,7 +18,31 @@ sigset_t interrupt_signals() {
   return set;
 }
 
+// The messages, prepared before a signal comes: a handler may only write and exit.
+std::string interruption_messages[3];
+
+int message_slot(int signal) { return signal == SIGINT ? 0 : signal == SIGTERM ? 1 : 2; }
+
+void exit_now(int signal) {
+  const std::string& message = interruption_messages[message_slot(signal)];
+  (void)!::write(STDERR_FILENO, message.data(), message.size());
+  ::_exit(128 + signal);
+}
+
 }  // namespace
+
+void exit_at_once_on_interrupt() {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    interruption_messages[message_slot(signal)] =
+        std::string("drought2grads: ") + FatalError::interrupted(signal).what() + "\n";
+    struct sigaction action {};
+    action.sa_handler = exit_now;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+  }
+  const sigset_t set = interrupt_signals();
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
 
 void block_interrupt_signals() {
   const sigset_t set = interrupt_signals();

@@ -15,6 +15,7 @@
 #include "common/log_sink.h"
 #include "driver/command_line.h"
 #include "driver/run.h"
+#include "ncinput/library_guard.h"
 
 int main(int argc, char** argv) {
   d2g::Options options;
@@ -25,7 +26,9 @@ int main(int argc, char** argv) {
 
   // A file-size limit should end a write with "error during write", not kill the process.
   std::signal(SIGXFSZ, SIG_IGN);
-  d2g::block_interrupt_signals();
+  // Until the run starts replacing products, an interruption ends it at once.
+  d2g::exit_at_once_on_interrupt();
+  d2g::install_library_crash_handlers();
   d2g::LogSink log_sink(STDOUT_FILENO);
   std::ostream log(options.quiet ? nullptr : &log_sink);
   // Every failure ends here: the log so far, then one message on standard error.

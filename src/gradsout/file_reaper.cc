@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <system_error>
+
 namespace d2g {
 
 // A duplicate of a directory descriptor, closed when the last file queued in it is removed.
@@ -42,10 +44,23 @@ void FileReaper::remove(int dir_fd, const std::string& name) {
       }
       last_ = std::make_shared<Directory>(fd, info);
     }
+    if (!worker_.joinable() && !start_worker()) {
+      // No thread to be had (short of memory or of processes): remove it on the spot.
+      ::unlinkat(dir_fd, name.c_str(), 0);
+      return;
+    }
     queue_.emplace_back(last_, name);
-    if (!worker_.joinable()) worker_ = std::thread([this] { run(); });
   }
   wake_.notify_one();
+}
+
+bool FileReaper::start_worker() {
+  try {
+    worker_ = std::thread([this] { run(); });
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
 }
 
 void FileReaper::run() {

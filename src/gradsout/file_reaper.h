@@ -27,6 +27,7 @@ class FileReaper {
 
  private:
   struct Directory;
+  bool start_worker();  // false where no thread can be started
   void run();
 
   std::mutex mutex_;

@@ -34,12 +34,12 @@ std::vector<std::string> read_identifiers(const std::string& fname, const std::s
   NcFile file(fname, status);
   int varid = -1;
   status = nc_inq_varid(file.id(), varname.c_str(), &varid);
-  if (status != NC_NOERR) throw file.error(varname, nc_strerror(status));
+  if (status != NC_NOERR) throw file.library_error(varname, status);
   nc_type type = NC_NAT;
   int ndims = 0;
   std::array<int, NC_MAX_VAR_DIMS> dimids{};
   status = nc_inq_var(file.id(), varid, nullptr, &type, &ndims, dimids.data(), nullptr);
-  if (status != NC_NOERR) throw file.error(varname, nc_strerror(status));
+  if (status != NC_NOERR) throw file.library_error(varname, status);
   std::array<std::size_t, 2> lengths{0, 0};
   for (int d = 0; d < ndims && d < 2; ++d) nc_inq_dimlen(file.id(), dimids[d], &lengths[d]);
 
@@ -47,7 +47,7 @@ std::vector<std::string> read_identifiers(const std::string& fname, const std::s
   if (type == NC_CHAR && ndims == 2) {
     std::string text(lengths[0] * lengths[1], '\0');
     if (!text.empty()) status = nc_get_var_text(file.id(), varid, text.data());
-    if (status != NC_NOERR) throw file.error(varname, nc_strerror(status));
+    if (status != NC_NOERR) throw file.library_error(varname, status);
     for (std::size_t j = 0; j < lengths[0]; ++j) {
       const std::string row = text.substr(j * lengths[1], lengths[1]);
       ids.push_back(row.substr(0, row.find('\0')));
@@ -55,7 +55,7 @@ std::vector<std::string> read_identifiers(const std::string& fname, const std::s
   } else if (type == NC_STRING && ndims == 1) {
     std::vector<char*> texts(lengths[0], nullptr);
     if (!texts.empty()) status = nc_get_var_string(file.id(), varid, texts.data());
-    if (status != NC_NOERR) throw file.error(varname, nc_strerror(status));
+    if (status != NC_NOERR) throw file.library_error(varname, status);
     for (char* text : texts) ids.emplace_back(text != nullptr ? text : "");
     if (!texts.empty()) nc_free_string(texts.size(), texts.data());
   } else {

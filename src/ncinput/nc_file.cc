@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "common/fatal_error.h"
+#include "ncinput/classic_header.h"
 
 namespace d2g {
 
@@ -34,11 +35,13 @@ void require_regular_input(const std::string& path) {
       path, std::string("is ") + file_kind(info.st_mode) + ", not a regular netCDF file");
 }
 
-NcFile::NcFile(std::string path, int32_t& status) : path_(std::move(path)) {
+NcFile::NcFile(std::string path, int32_t& status) : path_(std::move(path)), guard_(path_) {
   require_regular_input(path_);
+  require_complete_classic_file(path_);
   status = nc_open(path_.c_str(), NC_NOWRITE, &ncid_);
   if (status != NC_NOERR) {
     ncid_ = -1;
+    if (status == NC_ENOMEM || address_space_exhausted()) throw FatalError::out_of_memory();
     throw FatalError::bad_input(path_, nc_strerror(status));
   }
 }
@@ -51,6 +54,11 @@ void NcFile::close(int32_t& status) {
   if (ncid_ < 0) return;
   status = nc_close(ncid_);
   ncid_ = -1;
+}
+
+FatalError NcFile::library_error(std::string_view variable, int status) const {
+  if (status == NC_ENOMEM || address_space_exhausted()) return FatalError::out_of_memory();
+  return error(variable, nc_strerror(status));
 }
 
 FatalError NcFile::error(std::string_view variable, std::string_view what) const {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/fatal_error.h"
+#include "ncinput/library_guard.h"
 
 namespace d2g {
 
@@ -15,7 +16,8 @@ void require_regular_input(const std::string& path);
 
 class NcFile {
  public:
-  // Opens `path` read-only; a failure ends the run with a message naming the file.
+  // Opens `path` read-only; a failure ends the run with a message naming the file. A classic
+  // file is first checked against its header (see classic_header.h).
   NcFile(std::string path, int32_t& status);
   ~NcFile();
   NcFile(const NcFile&) = delete;
@@ -30,9 +32,13 @@ class NcFile {
   // The error for a fault of `variable` in this file: "error: FILE: variable "NAME": WHAT"
   // (no colon when `what` starts with a blank: "variable "NAME" has 3 dimensions").
   FatalError error(std::string_view variable, std::string_view what) const;
+  // The error for a failed library call on `variable`: its status's text, or running out of
+  // memory where that is what made it fail.
+  FatalError library_error(std::string_view variable, int status) const;
 
  private:
   std::string path_;
+  LibraryInput guard_;  // a crash in the libraries while the file is open names it
   int ncid_ = -1;
 };
 

@@ -110,7 +110,7 @@ int64_t convert(const NcFile& file, const Variable& var, const Placement& place,
     raw = stored.data();
   }
   status = nc_get_var(file.id(), var.varid, raw);
-  if (status != NC_NOERR) throw file.error(var.name, nc_strerror(status));
+  if (status != NC_NOERR) throw file.library_error(var.name, status);
 
   int64_t missing = 0;
   if (direct) {

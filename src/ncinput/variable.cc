@@ -29,7 +29,7 @@ Dimension inquire_dimension(const NcFile& file, const std::string& varname, int 
   std::array<char, NC_MAX_NAME + 1> name{};
   std::size_t length = 0;
   status = nc_inq_dim(file.id(), dimid, name.data(), &length);
-  if (status != NC_NOERR) throw file.error(varname, nc_strerror(status));
+  if (status != NC_NOERR) throw file.library_error(varname, status);
   if (length > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
     throw file.error(
         varname, fmt::format("dimension \"{}\" has {} values, more than {}", name.data(), length,
@@ -46,7 +46,7 @@ Variable describe(const NcFile& file, const std::string& name, int varid, int32_
   int ndims = 0;
   std::array<int, NC_MAX_VAR_DIMS> dimids{};
   status = nc_inq_var(file.id(), varid, nullptr, &var.type, &ndims, dimids.data(), nullptr);
-  if (status != NC_NOERR) throw file.error(name, nc_strerror(status));
+  if (status != NC_NOERR) throw file.library_error(name, status);
   for (int d = 0; d < ndims; ++d) {
     var.dims.push_back(inquire_dimension(file, name, dimids[static_cast<std::size_t>(d)], status));
   }
@@ -69,7 +69,7 @@ Variable find_variable(const NcFile& file, std::string_view varname, int ndims, 
   const std::string name(trim_right(varname));
   int varid = -1;
   status = nc_inq_varid(file.id(), name.c_str(), &varid);
-  if (status != NC_NOERR) throw file.error(name, nc_strerror(status));
+  if (status != NC_NOERR) throw file.library_error(name, status);
   Variable var = describe(file, name, varid, status);
   if (static_cast<int>(var.dims.size()) != ndims) {
     const int found = static_cast<int>(var.dims.size());

@@ -156,6 +156,70 @@ TEST_F(InterruptionTest, ASignalInTheWritePhaseStopsAfterTheProductBeingWritten)
   }
 }
 
+// As main sets the process up: a signal while the run only reads ends it on the spot (a library
+// call may never return on a damaged file), one while it replaces products waits for the
+// product in hand. Each run is a child process, whose standard error and fate the test reads.
+TEST_F(InterruptionTest, AsTheProgramRunsTheLoadEndsAtOnceAndTheWriteAtTheNextProduct) {
+  struct Outcome {
+    int status;
+    std::string said;  // what the child wrote to standard error
+  };
+  auto in_child = [&](int log_line, const char* product) {
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::dup2(fds[1], STDERR_FILENO);
+      exit_at_once_on_interrupt();
+      SignallingLog sink(log_line, SIGTERM);
+      std::ostream log(&sink);
+      RunHooks hooks;
+      hooks.on_commit_step = [&](std::string_view name, CommitStep step) {
+        if (product != nullptr && name == product && step == CommitStep::kDataReplaced) {
+          ::raise(SIGTERM);
+          std::fputs("the product went on\n", stderr);
+        }
+      };
+      std::ostringstream diag;
+      try {
+        run(options("out"), log, diag, hooks);
+      } catch (const FatalError& error) {
+        std::fprintf(stderr, "stopped: %s\n", error.what());
+        std::fflush(stderr);
+        ::_exit(error.exit_status());
+      }
+      std::fputs("the run went on\n", stderr);
+      std::fflush(stderr);
+      ::_exit(0);
+    }
+    ::close(fds[1]);
+    Outcome outcome{};
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(fds[0], buffer, sizeof buffer)) > 0) outcome.said.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    return outcome;
+  };
+
+  // Line 10 is written inside the third read: the process ends there, with the message.
+  const Outcome load = in_child(10, nullptr);
+  EXPECT_EQ(load.status, 128 + SIGTERM);
+  EXPECT_EQ(load.said,
+            "drought2grads: interrupted by SIGTERM; every product is either complete or as it was "
+            "before the run\n");
+  expect_products_new_through("");
+
+  const Outcome write = in_child(-1, "Fre_03");
+  EXPECT_EQ(write.status, 128 + SIGTERM);
+  EXPECT_EQ(write.said,
+            "the product went on\nstopped: interrupted by SIGTERM; every product is either "
+            "complete or as it was before the run\n");
+  expect_products_new_through("Fre_03");
+}
+
 TEST_F(InterruptionTest, ProductsAreWrittenInTheirFixedOrder) {
   std::vector<std::string> order;
   RunHooks hooks;

@@ -268,7 +268,7 @@ data:
   const Case cases[] = {
       {"missing.nc", "V", true, "No such file or directory"},
       {"garbage.nc", "V", true, "NetCDF: Unknown file format"},
-      {"truncated.nc", "Big", true, "NetCDF: "},
+      {"truncated.nc", "Big", true, "its classic netCDF header is damaged"},
       {"fifo.nc", "V", true, "is a FIFO, not a regular netCDF file"},
       {".", "V", true, "is a directory, not a regular netCDF file"},
       {"shapes.nc", "Absent", true, "variable \"Absent\": NetCDF: Variable not found"},
