@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "common/fatal_error.h"
@@ -189,6 +190,14 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   tables.MAG = Field2D::unfilled(nstn, kCombinations * kMonths);
   tables.X = Field2D::unfilled(nstn, kCombinations);
 
+  // Each note once, however many reads of the file make it.
+  std::set<std::string> noted;
+  auto warn = [&](const std::vector<std::string>& notes) {
+    for (const std::string& note : notes) {
+      if (noted.insert(note).second) diag << "drought2grads: warning: " << note << "\n";
+    }
+  };
+
   // Then read, in the fixed order, logging each read. The plan holds N_Drou_mon, SenSL, Prob,
   // the four spell and arrival variables, then the 36 frequencies and magnitudes; the counts
   // follow the reads as they always have.
@@ -198,6 +207,7 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
         planned.var.file, planned.var.name, stations.axis, state.undef,
         planned.table->block(planned.first_step, planned.layout.second.length), state.status, log);
     loaded.push_back({planned.var.file, planned.var.name, read.missing_cells});
+    warn(read.notes);
     state.nstn = read.ndim1;
     if (r == 0) state.nt_numdr = read.ndim2;
     if (r == 1 || r == 2) state.nt_sen = read.ndim2;
@@ -216,6 +226,7 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
                                  std::vector<float>& table) {
     Read1D read = rd_ncdf_1d(options.stations, name, standard_name, state.undef, state.status, log);
     loaded.push_back({options.stations, read.varname, read.missing_cells});
+    warn(read.notes);
     state.nstn = read.n;
     table = std::move(read.data);
     tables.XSTN = std::move(read.xcoord);

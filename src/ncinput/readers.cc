@@ -86,8 +86,8 @@ Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const Stat
   read.xidx.resize(static_cast<std::size_t>(read.ndim2));
   read_coordinates(file, layout.station.name, read.xstn, status);
   read_coordinates(file, layout.second.name, read.xidx, status);
-  read.missing_cells =
-      read_values(file, var, layout.station_first, marker, data.data, data.size(), status);
+  read.missing_cells = read_values(file, var, layout.station_first, marker, data.data, data.size(),
+                                   status, read.notes);
   file.close(status);
   log_completed(log, fname);
   return read;
@@ -118,7 +118,7 @@ Read1D rd_ncdf_1d(const std::string& fname, std::string_view varname,
   read.data.resize(static_cast<std::size_t>(station.length));
   read_coordinates(file, station.name, read.xcoord, status);
   read.missing_cells =
-      read_values(file, var, false, marker, read.data.data(), read.data.size(), status);
+      read_values(file, var, false, marker, read.data.data(), read.data.size(), status, read.notes);
   file.close(status);
   log_completed(log, fname);
   return read;

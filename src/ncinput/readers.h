@@ -16,13 +16,14 @@
 namespace d2g {
 
 struct Read2D {
-  std::string stn_dim_name;     // the station dimension's name, cut or padded to 15 characters
-  std::string second_dim_name;  // the second dimension's name, likewise
-  int32_t ndim1 = 0;            // station count
-  int32_t ndim2 = 0;            // second-axis length
-  std::vector<float> xstn;      // station coordinates (zeros when the file has none)
-  std::vector<float> xidx;      // second-axis coordinates (zeros when the file has none)
-  int64_t missing_cells = 0;    // cells written as the marker
+  std::string stn_dim_name;        // the station dimension's name, cut or padded to 15 characters
+  std::string second_dim_name;     // the second dimension's name, likewise
+  int32_t ndim1 = 0;               // station count
+  int32_t ndim2 = 0;               // second-axis length
+  std::vector<float> xstn;         // station coordinates (zeros when the file has none)
+  std::vector<float> xidx;         // second-axis coordinates (zeros when the file has none)
+  int64_t missing_cells = 0;       // cells written as the marker
+  std::vector<std::string> notes;  // attributes not used as they stand (see values.h)
 };
 
 struct Read1D {
@@ -32,6 +33,7 @@ struct Read1D {
   std::vector<float> xcoord;
   std::vector<float> data;
   int64_t missing_cells = 0;
+  std::vector<std::string> notes;
 };
 
 // The layout of two-dimensional `varname`, looked up without reading or logging anything, so

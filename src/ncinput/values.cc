@@ -1,9 +1,12 @@
 #include "ncinput/values.h"
 
+#include <fmt/format.h>
 #include <netcdf.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <type_traits>
@@ -26,11 +29,13 @@ constexpr T default_fill() {
   return T{};
 }
 
-// `value` in type T, or nothing when T cannot hold it (such a marker matches no cell).
+// `value` in type T exactly, or nothing when T cannot hold it (such a marker matches no cell).
 template <class T>
 std::optional<T> in_type(double value) {
   if constexpr (std::is_floating_point_v<T>) {
-    return static_cast<T>(value);
+    const T held = static_cast<T>(value);
+    if (std::isnan(value) || static_cast<double>(held) == value) return held;
+    return std::nullopt;
   } else {
     if (!(value >= static_cast<double>(std::numeric_limits<T>::lowest()) &&
           value <= static_cast<double>(std::numeric_limits<T>::max())) ||
@@ -41,6 +46,26 @@ std::optional<T> in_type(double value) {
   }
 }
 
+std::string text_attribute(const NcFile& file, const Variable& var, const char* attribute) {
+  nc_type type = NC_NAT;
+  std::size_t length = 0;
+  if (nc_inq_att(file.id(), var.varid, attribute, &type, &length) != NC_NOERR || type != NC_CHAR) {
+    return "";
+  }
+  std::string text(length, '\0');
+  if (nc_get_att_text(file.id(), var.varid, attribute, text.data()) != NC_NOERR) return "";
+  text = text.substr(0, text.find('\0'));
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Whether a signed integer variable holds unsigned values (_Unsigned = "true").
+bool declared_unsigned(const NcFile& file, const Variable& var) {
+  const bool signed_integer =
+      var.type == NC_BYTE || var.type == NC_SHORT || var.type == NC_INT || var.type == NC_INT64;
+  return signed_integer && text_attribute(file, var, "_Unsigned") == "true";
+}
+
 std::vector<double> numeric_attribute(const NcFile& file, const Variable& var,
                                       const char* attribute) {
   nc_type type = NC_NAT;
@@ -49,20 +74,60 @@ std::vector<double> numeric_attribute(const NcFile& file, const Variable& var,
   if (type < NC_BYTE || type > NC_UINT64 || type == NC_CHAR || length == 0) return {};
   std::vector<double> values(length);
   if (nc_get_att_double(file.id(), var.varid, attribute, values.data()) != NC_NOERR) return {};
+  // The attributes of an _Unsigned variable are stored in its signed type, meant as unsigned.
+  const bool signed_attribute =
+      type == NC_BYTE || type == NC_SHORT || type == NC_INT || type == NC_INT64;
+  if (signed_attribute && declared_unsigned(file, var)) {
+    static const double kRange[] = {0, 256.0, 0, 65536.0, 4294967296.0,          0,
+                                    0, 0,     0, 0,       18446744073709551616.0};
+    for (double& value : values) {
+      if (value < 0 && type < static_cast<nc_type>(std::size(kRange))) value += kRange[type];
+    }
+  }
   return values;
 }
 
-// The stored values that mark a missing cell, in the variable's type. NaN never matches.
+// The stored values that mark a missing cell, in the type T the values are read as.
 template <class T>
-std::vector<T> missing_markers(const NcFile& file, const Variable& var) {
-  std::vector<T> markers;
-  const std::vector<double> fill = numeric_attribute(file, var, "_FillValue");
+struct Markers {
+  std::vector<T> values;
+  bool nan = false;  // NaN cells are missing too
+};
+
+template <class T>
+T default_fill_as(nc_type stored) {
+  // An _Unsigned variable's default fill is its signed type's, bit for bit.
+  if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T>) {
+    using Signed = std::make_signed_t<T>;
+    if (stored == NC_BYTE || stored == NC_SHORT || stored == NC_INT || stored == NC_INT64) {
+      return static_cast<T>(default_fill<Signed>());
+    }
+  }
+  (void)stored;
+  return default_fill<T>();
+}
+
+template <class T>
+Markers<T> missing_markers(const NcFile& file, const Variable& var,
+                           std::vector<std::string>& notes) {
+  Markers<T> markers;
   nc_type type = NC_NAT;
   const bool declares_fill = nc_inq_atttype(file.id(), var.varid, "_FillValue", &type) == NC_NOERR;
-  if (!declares_fill && sizeof(T) > 1) markers.push_back(default_fill<T>());
-  for (const std::vector<double>& values : {fill, numeric_attribute(file, var, "missing_value")}) {
-    for (double value : values) {
-      if (const std::optional<T> marker = in_type<T>(value)) markers.push_back(*marker);
+  if (!declares_fill && sizeof(T) > 1) markers.values.push_back(default_fill_as<T>(var.type));
+  for (const char* attribute : {"_FillValue", "missing_value"}) {
+    for (double value : numeric_attribute(file, var, attribute)) {
+      if (std::isnan(value)) {
+        markers.nan = std::is_floating_point_v<T>;
+        continue;
+      }
+      if (const std::optional<T> marker = in_type<T>(value)) {
+        markers.values.push_back(*marker);
+      } else {
+        notes.push_back(fmt::format(
+            "{}: variable \"{}\": {} {} cannot be held exactly by the variable's type, so it "
+            "marks no cell as missing",
+            file.path(), var.name, attribute, value));
+      }
     }
   }
   return markers;
@@ -96,8 +161,10 @@ struct Placement {
 
 template <class T>
 int64_t convert(const NcFile& file, const Variable& var, const Placement& place, float marker,
-                float* out, std::size_t count, int32_t& status) {
-  const std::vector<T> markers = missing_markers<T>(file, var);
+                float* out, std::size_t count, int32_t& status, std::vector<std::string>& notes) {
+  const Markers<T> found = missing_markers<T>(file, var, notes);
+  const std::vector<T>& markers = found.values;
+  const bool nan_missing = found.nan;
   const Packing pack = packing(file, var);
   const bool direct = std::is_same_v<T, float> && !pack.packed && !place.transpose;
   std::vector<T> stored;
@@ -116,7 +183,7 @@ int64_t convert(const NcFile& file, const Variable& var, const Placement& place,
   if (direct) {
     // Already in place: only the missing cells change.
     for (std::size_t i = 0; i < count; ++i) {
-      bool hit = false;
+      bool hit = nan_missing && raw[i] != raw[i];
       for (const T value : markers) hit |= raw[i] == value;
       if (!hit) continue;
       out[i] = marker;
@@ -127,7 +194,9 @@ int64_t convert(const NcFile& file, const Variable& var, const Placement& place,
   for (std::size_t i = 0; i < count; ++i) {
     const T value = raw[i];
     float result;
-    if (std::find(markers.begin(), markers.end(), value) != markers.end()) {
+    bool nan = false;
+    if constexpr (std::is_floating_point_v<T>) nan = nan_missing && std::isnan(value);
+    if (nan || std::find(markers.begin(), markers.end(), value) != markers.end()) {
       result = marker;
       ++missing;
     } else {
@@ -147,34 +216,47 @@ int64_t convert(const NcFile& file, const Variable& var, const Placement& place,
 }  // namespace
 
 int64_t read_values(const NcFile& file, const Variable& var, bool station_first, float marker,
-                    float* out, std::size_t count, int32_t& status) {
+                    float* out, std::size_t count, int32_t& status,
+                    std::vector<std::string>& notes) {
   if (count == 0) return 0;
   Placement place{false, count, 1};
   if (var.dims.size() == 2 && station_first) {
     place = {true, static_cast<std::size_t>(var.dims[0].length),
              static_cast<std::size_t>(var.dims[1].length)};
   }
+  // The raw values are read in the variable's own type; unsigned ones through the unsigned type
+  // of the same width.
+  const bool as_unsigned = declared_unsigned(file, var);
   switch (var.type) {
     case NC_BYTE:
-      return convert<signed char>(file, var, place, marker, out, count, status);
+      if (as_unsigned)
+        return convert<unsigned char>(file, var, place, marker, out, count, status, notes);
+      return convert<signed char>(file, var, place, marker, out, count, status, notes);
     case NC_UBYTE:
-      return convert<unsigned char>(file, var, place, marker, out, count, status);
+      return convert<unsigned char>(file, var, place, marker, out, count, status, notes);
     case NC_SHORT:
-      return convert<short>(file, var, place, marker, out, count, status);
+      if (as_unsigned)
+        return convert<unsigned short>(file, var, place, marker, out, count, status, notes);
+      return convert<short>(file, var, place, marker, out, count, status, notes);
     case NC_USHORT:
-      return convert<unsigned short>(file, var, place, marker, out, count, status);
+      return convert<unsigned short>(file, var, place, marker, out, count, status, notes);
     case NC_INT:
-      return convert<int>(file, var, place, marker, out, count, status);
+      if (as_unsigned)
+        return convert<unsigned int>(file, var, place, marker, out, count, status, notes);
+      return convert<int>(file, var, place, marker, out, count, status, notes);
     case NC_UINT:
-      return convert<unsigned int>(file, var, place, marker, out, count, status);
+      return convert<unsigned int>(file, var, place, marker, out, count, status, notes);
     case NC_INT64:
-      return convert<long long>(file, var, place, marker, out, count, status);
+      if (as_unsigned) {
+        return convert<unsigned long long>(file, var, place, marker, out, count, status, notes);
+      }
+      return convert<long long>(file, var, place, marker, out, count, status, notes);
     case NC_UINT64:
-      return convert<unsigned long long>(file, var, place, marker, out, count, status);
+      return convert<unsigned long long>(file, var, place, marker, out, count, status, notes);
     case NC_FLOAT:
-      return convert<float>(file, var, place, marker, out, count, status);
+      return convert<float>(file, var, place, marker, out, count, status, notes);
     case NC_DOUBLE:
-      return convert<double>(file, var, place, marker, out, count, status);
+      return convert<double>(file, var, place, marker, out, count, status, notes);
     default:
       throw file.error(var.name, " is not numeric");
   }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <limits>
 #include <sstream>
 
 #include "common/fatal_error.h"
@@ -111,6 +112,7 @@ TEST(Readers, UnpackMarkMissingCellsAndTransposeAsTheConventionsSay) {
     const char* axis_dim;
     std::vector<float> expected;
     int64_t missing;
+    int notes = 0;  // attributes said to be unusable
   };
   const float nan = std::nanf("");
   const std::vector<Case> cases = {
@@ -171,6 +173,66 @@ TEST(Readers, UnpackMarkMissingCellsAndTransposeAsTheConventionsSay) {
        "stn",
        {11, 21, 31, 12, 22, 32, 13, 23, 33},
        0},
+      {"_Unsigned byte: values past 127 are unsigned",
+       "byte V(idx, stn) ; V:_Unsigned = \"true\" ;",
+       "V = -56, -1, 0, 1, 127, -128 ;",
+       -1,
+       "",
+       {200, 255, 0, 1, 127, 128},
+       0},
+      {"packed _Unsigned short with a signed _FillValue meaning 65535",
+       "short V(idx, stn) ; V:_Unsigned = \"true\" ; V:scale_factor = 0.01 ; V:_FillValue = -1s ;",
+       "V = -1000, -1, 0, 1, 32767, -32768 ;",
+       -1,
+       "",
+       {static_cast<float>(64536 * 0.01), kMarker, 0, static_cast<float>(0.01),
+        static_cast<float>(32767 * 0.01), static_cast<float>(32768 * 0.01)},
+       1},
+      {"a fill value at the top of ubyte",
+       "ubyte V(idx, stn) ; V:_FillValue = 255UB ;",
+       "V = 255, 254, 0, 1, 255, 7 ;",
+       -1,
+       "",
+       {kMarker, 254, 0, 1, kMarker, 7},
+       2},
+      {"a fill value at the top of ushort",
+       "ushort V(idx, stn) ; V:_FillValue = 65535US ;",
+       "V = 65535, 65534, 0, 1, 65535, 7 ;",
+       -1,
+       "",
+       {kMarker, 65534, 0, 1, kMarker, 7},
+       2},
+      {"a missing_value a float cannot hold (1e-50) marks no zero",
+       "float V(idx, stn) ; V:missing_value = 1.e-50 ;",
+       "V = 0, 1, 0, -0., 5, 6 ;",
+       -1,
+       "",
+       {0, 1, 0, -0.0f, 5, 6},
+       0,
+       1},
+      {"a missing_value beyond float (1e300) marks no infinity",
+       "float V(idx, stn) ; V:missing_value = 1.e300 ;",
+       "V = Infinityf, 1, 2, 3, 4, -Infinityf ;",
+       -1,
+       "",
+       {std::numeric_limits<float>::infinity(), 1, 2, 3, 4,
+        -std::numeric_limits<float>::infinity()},
+       0,
+       1},
+      {"a NaN _FillValue marks the NaN cells",
+       "float V(idx, stn) ; V:_FillValue = NaNf ;",
+       "V = NaNf, 1, NaNf, 3, -999, 0 ;",
+       -1,
+       "",
+       {kMarker, 1, kMarker, 3, -999, 0},
+       2},
+      {"a NaN missing_value on a packed short does not mark stored values",
+       "short V(idx, stn) ; V:missing_value = NaNf ; V:scale_factor = 2.f ; V:_FillValue = 9s ;",
+       "V = 9, 1, 2, 3, 4, 5 ;",
+       -1,
+       "",
+       {kMarker, 2, 4, 6, 8, 10},
+       1},
       {"equal lengths, no name matches: the last dimension is the station one",
        "float W(stn2, stn3) ;",
        "W = 11, 12, 13, 21, 22, 23, 31, 32, 33 ;",
@@ -186,7 +248,8 @@ TEST(Readers, UnpackMarkMissingCellsAndTransposeAsTheConventionsSay) {
         "netcdf f {\ndimensions:\n  stn = 3 ;\n  idx = 2 ;\n"
         "  stn2 = 3 ;\n  stn3 = 3 ;\nvariables:\n  " +
             c.declarations + "\ndata:\n  " + c.data + "\n}\n",
-        variable, StationAxis{c.axis_count, c.axis_dim});
+        variable, StationAxis{c.axis_count, c.axis_dim}, "nc4");
+    EXPECT_EQ(static_cast<int>(r.read.notes.size()), c.notes);
     EXPECT_EQ(r.read.ndim1, 3);
     const std::vector<float> got = values(r.data);
     ASSERT_EQ(got.size(), c.expected.size());
