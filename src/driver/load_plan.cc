@@ -236,7 +236,7 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   read_station_vector(stations.lat, "latitude", tables.LAT);
   if (stations.has_reg) read_station_vector("reg", "", tables.REG);
 
-  tables.STATION = station_labels(options, state.nstn, state.status, diag);
+  tables.STATION = station_labels(options, stations.axis.dim_name, state.nstn, state.status, diag);
 }
 
 }  // namespace d2g

@@ -35,8 +35,10 @@ std::string lower(std::string text) {
 }
 
 std::vector<StationLabel> labels_from_variable(const Options& options, const std::string& varname,
-                                               int32_t nstn, int32_t& status, std::ostream& diag) {
-  std::vector<std::string> ids = read_identifiers(options.stations, varname, status);
+                                               const std::string& station_dim, int32_t nstn,
+                                               int32_t& status, std::ostream& diag) {
+  std::vector<std::string> ids =
+      read_identifiers(options.stations, varname, station_dim, nstn, status);
   auto fail = [&](const std::string& what) {
     return FatalError::bad_input(options.stations,
                                  fmt::format("variable \"{}\": {}", varname, what));
@@ -69,7 +71,9 @@ std::vector<StationLabel> labels_from_variable(const Options& options, const std
       list += (p == 0 ? "" : "; ") + problems[p];
     }
     if (problems.size() > 5) list += fmt::format("; and {} more", problems.size() - 5);
-    throw fail("identifiers GrADS cannot use: " + list);
+    throw fail("identifiers GrADS cannot use: " + list +
+               ". Give --station-ids number to number the stations 1, 2, ... instead, or "
+               "--station-ids VAR to take them from another variable");
   }
   if (long_ids > 0) {
     diag << fmt::format(
@@ -89,13 +93,16 @@ std::string identifier_problem(const std::string& id) {
     if (c == ' ' || c == '\t') return "a blank inside";
     if (c == ',') return "a comma";
     if (c == '(' || c == ')') return "a parenthesis";
+    // GrADS ends a command at a semicolon, and a double quote ends a script's string.
+    if (c == ';') return "a semicolon";
+    if (c == '"') return "a double quote";
     if (c < 0x21 || c > 0x7e) return "a character that is not printable ASCII";
   }
   return "";
 }
 
-std::vector<StationLabel> station_labels(const Options& options, int32_t nstn, int32_t& status,
-                                         std::ostream& diag) {
+std::vector<StationLabel> station_labels(const Options& options, const std::string& station_dim,
+                                         int32_t nstn, int32_t& status, std::ostream& diag) {
   if (options.station_ids == kLegacyIds) return make_station_labels(nstn);
   std::optional<std::string> variable;
   if (options.station_ids.empty()) {
@@ -103,7 +110,7 @@ std::vector<StationLabel> station_labels(const Options& options, int32_t nstn, i
   } else if (options.station_ids != kNumberedIds) {
     variable = options.station_ids;
   }
-  if (variable) return labels_from_variable(options, *variable, nstn, status, diag);
+  if (variable) return labels_from_variable(options, *variable, station_dim, nstn, status, diag);
   std::vector<std::string> numbers;
   for (int32_t i = 1; i <= nstn; ++i) numbers.push_back(std::to_string(i));
   return labels_of(numbers);

@@ -30,6 +30,7 @@ std::optional<std::string> find_timeseries_id(const std::string& fname, int32_t&
 }
 
 std::vector<std::string> read_identifiers(const std::string& fname, const std::string& varname,
+                                          const std::string& station_dim, int32_t nstn,
                                           int32_t& status) {
   NcFile file(fname, status);
   int varid = -1;
@@ -41,15 +42,35 @@ std::vector<std::string> read_identifiers(const std::string& fname, const std::s
   status = nc_inq_var(file.id(), varid, nullptr, &type, &ndims, dimids.data(), nullptr);
   if (status != NC_NOERR) throw file.library_error(varname, status);
   std::array<std::size_t, 2> lengths{0, 0};
-  for (int d = 0; d < ndims && d < 2; ++d) nc_inq_dimlen(file.id(), dimids[d], &lengths[d]);
+  std::array<std::string, 2> names;
+  for (int d = 0; d < ndims && d < 2; ++d) {
+    std::array<char, NC_MAX_NAME + 1> name{};
+    nc_inq_dim(file.id(), dimids[d], name.data(), &lengths[d]);
+    names[d] = name.data();
+  }
 
   std::vector<std::string> ids;
+  const bool integer = type != NC_CHAR && type >= NC_BYTE && type <= NC_UINT64 &&
+                       type != NC_FLOAT && type != NC_DOUBLE;
   if (type == NC_CHAR && ndims == 2) {
+    // Which dimension counts the stations, and which the characters.
+    bool station_first = true;
+    if (names[0] != station_dim && names[1] == station_dim) {
+      station_first = false;
+    } else if (names[0] != station_dim && static_cast<int64_t>(lengths[0]) != nstn &&
+               static_cast<int64_t>(lengths[1]) == nstn) {
+      station_first = false;
+    }
+    const std::size_t stations = station_first ? lengths[0] : lengths[1];
+    const std::size_t width = station_first ? lengths[1] : lengths[0];
     std::string text(lengths[0] * lengths[1], '\0');
     if (!text.empty()) status = nc_get_var_text(file.id(), varid, text.data());
     if (status != NC_NOERR) throw file.library_error(varname, status);
-    for (std::size_t j = 0; j < lengths[0]; ++j) {
-      const std::string row = text.substr(j * lengths[1], lengths[1]);
+    for (std::size_t j = 0; j < stations; ++j) {
+      std::string row(width, '\0');
+      for (std::size_t c = 0; c < width; ++c) {
+        row[c] = station_first ? text[j * width + c] : text[c * stations + j];
+      }
       ids.push_back(row.substr(0, row.find('\0')));
     }
   } else if (type == NC_STRING && ndims == 1) {
@@ -58,10 +79,25 @@ std::vector<std::string> read_identifiers(const std::string& fname, const std::s
     if (status != NC_NOERR) throw file.library_error(varname, status);
     for (char* text : texts) ids.emplace_back(text != nullptr ? text : "");
     if (!texts.empty()) nc_free_string(texts.size(), texts.data());
+  } else if (integer && ndims == 1) {
+    const bool is_unsigned =
+        type == NC_UBYTE || type == NC_USHORT || type == NC_UINT || type == NC_UINT64;
+    if (is_unsigned) {
+      std::vector<unsigned long long> numbers(lengths[0]);
+      if (!numbers.empty()) status = nc_get_var_ulonglong(file.id(), varid, numbers.data());
+      if (status != NC_NOERR) throw file.library_error(varname, status);
+      for (unsigned long long number : numbers) ids.push_back(std::to_string(number));
+    } else {
+      std::vector<long long> numbers(lengths[0]);
+      if (!numbers.empty()) status = nc_get_var_longlong(file.id(), varid, numbers.data());
+      if (status != NC_NOERR) throw file.library_error(varname, status);
+      for (long long number : numbers) ids.push_back(std::to_string(number));
+    }
   } else {
     throw file.error(varname,
                      " cannot hold station identifiers: a char variable over (station, "
-                     "length) or a string variable over (station) is needed");
+                     "length), a string variable or an integer variable over (station) is "
+                     "needed");
   }
   file.close(status);
   return ids;

@@ -16,7 +16,8 @@ using testing::TempDir;
 
 // A station list of three stations with the given extra declarations and data.
 std::string station_list(const std::string& declarations, const std::string& data) {
-  return "netcdf s {\ndimensions:\n  stn = 3 ;\n  len = 10 ;\nvariables:\n  float lon(stn) ;\n"
+  return "netcdf s {\ndimensions:\n  stn = 3 ;\n  len = 10 ;\n  len3 = 3 ;\nvariables:\n"
+         "  float lon(stn) ;\n"
          "  float lat(stn) ;\n" +
          declarations + "data:\n  lon = -8, -4, 1 ;\n  lat = 42, 40, 38 ;\n" + data + "}\n";
 }
@@ -44,10 +45,15 @@ class StationIdsTest : public ::testing::Test {
 TEST_F(StationIdsTest, ProductsCarryTheChosenIdentifiers) {
   const std::string variables =
       "  char name(stn, len) ;\n  string code(stn) ;\n  char site(stn, len) ;\n"
-      "    site:cf_role = \"timeseries_id\" ;\n";
+      "    site:cf_role = \"timeseries_id\" ;\n  int wmo(stn) ;\n"
+      "  ushort small(stn) ;\n  char across(len3, stn) ;\n  string seven(stn) ;\n";
   const std::string data =
       "  name = \"  Avila \", \"Burgos\", \"Cadiz\" ;\n  code = \"E1\", \"e2\", \"x-3\" ;\n"
-      "  site = \"S01\", \"S02\", \"S03\" ;\n";
+      "  site = \"S01\", \"S02\", \"S03\" ;\n  wmo = 8001, 8045, 60010 ;\n"
+      "  small = 1, 2, 65535 ;\n"
+      // (length, station), both of 3: station j is column j.
+      "  across = \"ADG\", \"BEH\", \"CFI\" ;\n"
+      "  seven = \"ABCDEFG\", \"b\", \"c\" ;\n";
   struct Case {
     const char* what;
     std::string cdl;
@@ -79,6 +85,27 @@ TEST_F(StationIdsTest, ProductsCarryTheChosenIdentifiers) {
        station_list(variables, data),
        "--station-ids legacy",
        {"Station_", "Station_", "Station_", "Station_"}},
+      {"an int variable, in decimal",
+       station_list(variables, data),
+       "--station-ids wmo",
+       {"8001    ", "8045    ", "60010   ", "60010   "}},
+      {"an unsigned short variable",
+       station_list(variables, data),
+       "--station-ids small",
+       {"1       ", "2       ", "65535   ", "65535   "}},
+      {"a char variable declared (length, station)",
+       station_list(variables, data),
+       "--station-ids across",
+       {"ABC     ", "DEF     ", "GHI     ", "GHI     "}},
+      {"seven characters, no warning",
+       station_list(variables, data),
+       "--station-ids seven",
+       {"ABCDEFG ", "b       ", "c       ", "c       "}},
+      {"an integer cf_role variable",
+       station_list("  int wmo(stn) ;\n    wmo:cf_role = \"timeseries_id\" ;\n",
+                    "  wmo = 8001, 8045, 60010 ;\n"),
+       "",
+       {"8001    ", "8045    ", "60010   ", "60010   "}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -110,6 +137,10 @@ TEST_F(StationIdsTest, IdentifiersGradsCannotUseStopTheRunNamingTheStations) {
       {"a blank inside, a comma, empty", "\"a b\", \"c,d\", \"  \"",
        "identifiers GrADS cannot use: station 1 \"a b\" (a blank inside); station 2 \"c,d\" (a "
        "comma); station 3 \"\" (empty)"},
+      // GrADS ends a command at ";", and a script's string at a double quote.
+      {"a semicolon, a double quote", "\"a;b\", \"c\\\"d\", \"e\"",
+       "identifiers GrADS cannot use: station 1 \"a;b\" (a semicolon); station 2 \"c\"d\" (a "
+       "double quote)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -117,7 +148,9 @@ TEST_F(StationIdsTest, IdentifiersGradsCannotUseStopTheRunNamingTheStations) {
     const testing::ConverterRun run = convert(
         station_list("  string id(stn) ;\n", "  id = " + c.data + " ;\n"), "--station-ids id");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "drought2grads: error: ids.nc: variable \"id\": " + c.message + "\n");
+    EXPECT_EQ(run.err, "drought2grads: error: ids.nc: variable \"id\": " + c.message +
+                           ". Give --station-ids number to number the stations 1, 2, ... instead, "
+                           "or --station-ids VAR to take them from another variable\n");
     auto after = testing::snapshot(dir_.path());
     after.erase("ids.nc");
     auto expected = before;
