@@ -47,13 +47,6 @@ std::optional<struct stat> replaceable_target(const OutputDir& dir, const std::s
                                  std::string(S_ISDIR(info.st_mode) ? "directory" : "special file") +
                                  " stands where the product file should be");
   }
-  if (::faccessat(dir.fd(), name.c_str(), W_OK, AT_EACCESS) != 0) {
-    // Readable but not writable: the file is there only for reading.
-    const bool readable = ::faccessat(dir.fd(), name.c_str(), R_OK, AT_EACCESS) == 0;
-    if (readable && errno != EROFS)
-      throw FatalError::severe(SevereError::kWriteReadOnly, unit, path);
-    throw output_error(dir, name, unit, errno, FileOperation::kReplace);
-  }
   const std::string directory = "the output directory " + absolute_path(dir.prefix());
   if (const char* attribute = attribute_forbidding_replacement(dir.fd(), name.c_str(), 0)) {
     throw FatalError::severe(SevereError::kPermissionDenied, unit, path,
@@ -63,6 +56,15 @@ std::optional<struct stat> replaceable_target(const OutputDir& dir, const std::s
     throw FatalError::severe(
         SevereError::kPermissionDenied, unit, path,
         fmt::format("{} is {}: no file in it can be replaced", directory, attribute));
+  }
+  if (::faccessat(dir.fd(), name.c_str(), W_OK, AT_EACCESS) != 0) {
+    const int error = errno;
+    // Readable but not writable: the file is there only for reading.
+    const bool readable = ::faccessat(dir.fd(), name.c_str(), R_OK, AT_EACCESS) == 0;
+    if (readable && error != EROFS) {
+      throw FatalError::severe(SevereError::kWriteReadOnly, unit, path);
+    }
+    throw output_error(dir, name, unit, error, FileOperation::kReplace);
   }
   // In a sticky directory (such as /tmp) only the file's owner, the directory's owner or a
   // privileged process may rename over a file.

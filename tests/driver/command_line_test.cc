@@ -2,8 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
+#include "driver/options.h"
 #include "support/test_support.h"
 
 namespace d2g {
@@ -97,6 +99,20 @@ TEST(CommandLine, ALogThatCannotBeWrittenFailsTheRun) {
             "left on device; the products were written\n");
   // The products themselves are complete.
   EXPECT_EQ(testing::read_file(dir.file("Mag_12.ctl")).substr(0, 18), "dset  ^Mag_12.dat\n");
+}
+
+TEST(CommandLine, MarkersFromText) {
+  for (const char* text : {"nan", "NaN", "NAN"}) {
+    SCOPED_TRACE(text);
+    const std::optional<float> marker = parse_undef(text);
+    ASSERT_TRUE(marker.has_value());
+    EXPECT_TRUE(std::isnan(*marker));
+  }
+  EXPECT_EQ(parse_undef("-99.99"), -99.99f);
+  EXPECT_EQ(parse_undef("1e-5"), 1e-5f);
+  for (const char* text : {"", "inf", "-Infinity", "1e40", "nanx", "--1"}) {
+    EXPECT_FALSE(parse_undef(text).has_value()) << text;
+  }
 }
 
 }  // namespace

@@ -101,6 +101,31 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
        replace_with("netcdf f {\ndimensions:\n  stn = 5 ;\n  four = 4 ;\nvariables:\n"
                     "  float lon(stn) ;\n  float lat(four) ;\n}\n"),
        "in/SPI_Stn.nc: variable \"lat\" has 4 values (dimension \"four\"), but \"lon\" has 5"},
+      {"Prob with a shorter second axis than SenSL", "Sen_Prob_idx_Stn.nc",
+       replace_with(cdl("  idx = 3 ;\n  idx2 = 2 ;\n",
+                        "  float SenSL(idx, stn) ;\n  float Prob(idx2, stn) ;\n")),
+       "in/Sen_Prob_idx_Stn.nc: variable \"Prob\": second axis \"idx2\" has 2 values; 3 expected "
+       "(the length of the second axis of \"SenSL\")"},
+      {"19 combinations", "Spell_Time_Arr_Stn.nc",
+       replace_with(cdl("  comb = 19 ;\n",
+                        "  float Spell_Ave(comb, stn) ;\n  float Spell_Max(comb, stn) ;\n"
+                        "  float Time_Arr_Ave(comb, stn) ;\n  float Time_Arr_Max(comb, stn) ;\n")),
+       "in/Spell_Time_Arr_Stn.nc: variable \"Spell_Ave\": second axis \"comb\" has 19 values; 18 "
+       "expected (one per drought index and severity)"},
+      {"13 months", "Fre_Mag_Stn.nc",
+       [](const std::string& path) {
+         std::string variables;
+         for (const char* severity : {"mod", "sev", "ext"}) {
+           for (const char* index : {"pdsi", "scpdsi", "spi01", "spi03", "spi06", "spi12"}) {
+             for (const char* kind : {"Fre", "Mag"}) {
+               variables += fmt::format("  float {}_{}_{}(month, stn) ;\n", kind, index, severity);
+             }
+           }
+         }
+         testing::ncgen(cdl("  month = 13 ;\n", variables), path);
+       },
+       "in/Fre_Mag_Stn.nc: variable \"Fre_pdsi_mod\": second axis \"month\" has 13 values; 12 "
+       "expected (one per month)"},
       {"no longitudes", "SPI_Stn.nc",
        replace_with("netcdf f {\ndimensions:\n  stn = 5 ;\nvariables:\n  float lat(stn) ;\n}\n"),
        "in/SPI_Stn.nc: variable \"lon\": NetCDF: Variable not found, and no variable has "
@@ -225,6 +250,47 @@ TEST(ResourceFaults, TablesBeyondTheMemoryLimitGiveErrorFortyOne) {
   EXPECT_TRUE(testing::snapshot(work.file("out")).empty());
 }
 
+// A few descriptors are enough, however far the removal of replaced files lags behind (12: the
+// shell that starts the converter needs descriptor 10 for its redirection).
+TEST(ResourceFaults, TwelveDescriptorsAreEnoughToReplaceEveryProduct) {
+  TempDir work;
+  testing::sample_with_products(work.path(), 200, 18, 6);
+  testing::generate_sample(work.path(), 200, 18, 6, 2);
+  const testing::ConverterRun run = testing::run_converter(
+      work.path(), "-q --output-dir out --stations SPI_Stn.nc", "ulimit -n 12");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testing::list_dir(work.file("out")).size(), 93u);
+  const std::vector<float> values =
+      testing::read_nc(work.file("Sen_Prob_idx_Stn.nc"), "Prob").values;
+  const testing::NcValues lon = testing::read_nc(work.file("SPI_Stn.nc"), "lon");
+  const testing::NcValues lat = testing::read_nc(work.file("SPI_Stn.nc"), "lat");
+  EXPECT_EQ(testing::read_file(work.file("out/Mag_12.dat")).size(), 18u * (32 * 200 + 28));
+  EXPECT_EQ(testing::read_file(work.file("out/Prob.dat")),
+            testing::pack_station_data(values, lon.values, lat.values, 200, 6));
+}
+
+// Out of inodes, a run reports a full file system, not an open failure.
+TEST(ResourceFaults, NoFreeInodesIsAFullFileSystem) {
+  TempDir work;
+  testing::generate_sample(work.path(), 5, 4, 3);
+  const std::string out = work.file("out");
+  std::filesystem::create_directory(out);
+  if (::geteuid() != 0 || testing::run_command("mount -t tmpfs -o size=1m,nr_inodes=1 tmpfs " +
+                                               testing::shell_quote(out)) != 0) {
+    GTEST_SKIP() << "a small file system cannot be mounted here";
+  }
+  const testing::ConverterRun run =
+      testing::run_converter(work.path(), "-q --output-dir out --stations SPI_Stn.nc");
+  const std::vector<std::string> left = testing::list_dir(out);
+  testing::run_command("umount " + testing::shell_quote(out));
+  EXPECT_EQ(run.status, 38);
+  EXPECT_EQ(run.err, "drought2grads: severe (38): error during write, unit 10, file " + out +
+                         "/Num_Dr_Mon.dat\ndrought2grads: the output directory " + out +
+                         "/ is on a full file system (No space left on device: no free blocks or "
+                         "no free inodes)\n");
+  EXPECT_TRUE(left.empty());
+}
+
 // Short of address space anywhere in the run, inside the libraries too, the run either completes
 // or says error 41: never a crash, never a misleading library error.
 TEST(ResourceFaults, EveryAddressSpaceLimitEndsInSuccessOrErrorFortyOne) {
@@ -253,23 +319,64 @@ TEST(ResourceFaults, EveryAddressSpaceLimitEndsInSuccessOrErrorFortyOne) {
 namespace d2g {
 namespace {
 
-// A product that cannot be replaced is found before the first product is touched: the run
-// replaces all products or none.
+// A product that cannot be replaced is found before the first product is touched, by --check
+// and by the run alike: the run replaces all products or none.
 TEST(OutputFaults, AnIrreplaceableLastProductStopsTheRunBeforeAnyIsReplaced) {
-  TempDir work;
-  testing::sample_with_products(work.path(), 5, 4, 3);
-  const std::string arguments = "-q --output-dir out --stations SPI_Stn.nc";
-  std::filesystem::remove(work.file("out/Mag_12.dat.map"));
-  std::filesystem::create_directory(work.file("out/Mag_12.dat.map"));
-  const auto before = testing::snapshot(work.file("out"));
-
-  testing::generate_sample(work.path(), 5, 4, 3, 2);  // new values
-  const testing::ConverterRun run = testing::run_converter(work.path(), arguments);
-  EXPECT_EQ(run.status, 30);
-  EXPECT_EQ(run.err, "drought2grads: severe (30): open failure, unit 2002, file " +
-                         work.file("out/Mag_12.dat.map") +
-                         "\ndrought2grads: a directory stands where the product file should be\n");
-  EXPECT_EQ(testing::snapshot(work.file("out")), before);
+  struct Case {
+    const char* what;
+    std::string file;                                    // in out/
+    std::function<bool(const std::string& path)> spoil;  // false: cannot be made here
+    std::function<void(const std::string& path)> mend;
+    int status;
+    std::string message;  // after "drought2grads: "; {path} is the file's absolute path
+  };
+  auto attribute = [](const char* flag) {
+    return [flag](const std::string& path) {
+      return testing::run_command(std::string("chattr ") + flag + " " +
+                                  testing::shell_quote(path)) == 0;
+    };
+  };
+  const std::vector<Case> cases = {
+      {"a directory in the last map's place", "Mag_12.dat.map",
+       [](const std::string& path) {
+         std::filesystem::remove(path);
+         return std::filesystem::create_directory(path);
+       },
+       [](const std::string&) {}, 30,
+       "severe (30): open failure, unit 2002, file {path}\ndrought2grads: a directory stands "
+       "where the product file should be"},
+      {"an append-only data file", "Mag_12.dat", attribute("+a"), attribute("-a"), 9,
+       "severe (9): permission to access file denied, unit 10, file {path}\ndrought2grads: the "
+       "file is append-only (chattr +a): it cannot be replaced"},
+      {"an immutable control file", "Mag_11.ctl", attribute("+i"), attribute("-i"), 9,
+       "severe (9): permission to access file denied, unit 2001, file {path}\ndrought2grads: the "
+       "file is immutable (chattr +i): it cannot be replaced"},
+  };
+  std::string skipped;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir work;
+    testing::sample_with_products(work.path(), 5, 4, 3);
+    const std::string path = work.file("out/" + c.file);
+    if (!c.spoil(path)) {
+      skipped += std::string(skipped.empty() ? "" : ", ") + c.what;
+      continue;
+    }
+    const auto before = testing::snapshot(work.file("out"));
+    testing::generate_sample(work.path(), 5, 4, 3, 2);  // new values
+    std::string message = c.message;
+    message.replace(message.find("{path}"), 6, path);
+    for (const char* mode : {" --check", ""}) {
+      SCOPED_TRACE(mode);
+      const testing::ConverterRun run = testing::run_converter(
+          work.path(), std::string("-q --output-dir out --stations SPI_Stn.nc") + mode);
+      EXPECT_EQ(run.status, c.status);
+      EXPECT_EQ(run.err, "drought2grads: " + message + "\n");
+      EXPECT_EQ(testing::snapshot(work.file("out")), before);
+    }
+    c.mend(path);
+  }
+  if (!skipped.empty()) GTEST_SKIP() << "file attributes cannot be set here: " << skipped;
 }
 
 }  // namespace

@@ -271,6 +271,27 @@ TEST(Concurrency, ARunWaitsForTheRunHoldingTheOutputDirectory) {
   EXPECT_EQ(testing::list_dir(work.file("out")).size(), 93u);  // the products, nothing else
 }
 
+// The lock is held from the first product's swap to the last one's: another process could not
+// take it at any commit step.
+TEST_F(InterruptionTest, TheOutputLockIsHeldThroughTheWholeWritePhase) {
+  int steps = 0;
+  int free_at = 0;
+  RunHooks hooks;
+  hooks.on_commit_step = [&](std::string_view, CommitStep) {
+    ++steps;
+    const int fd = ::open(work_.file("out").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) ++free_at;
+    ::close(fd);
+  };
+  std::ostringstream log, diag;
+  run(options("out"), log, diag, hooks);
+  EXPECT_GE(steps, 31);
+  EXPECT_EQ(free_at, 0);
+  const int fd = ::open(work_.file("out").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0) << "released when the run is done";
+  ::close(fd);
+}
+
 // Two converters started together on inputs of different sizes: each product ends up whole from
 // one run (the data file's size, the map and the control file all agree).
 TEST(Concurrency, TwoRunsIntoOneDirectoryNeverMixAProduct) {

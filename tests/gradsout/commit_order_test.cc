@@ -11,6 +11,7 @@
 
 #include <filesystem>
 
+#include "common/fatal_error.h"
 #include "gradsout/file_reaper.h"
 #include "gradsout/sample_product.h"
 #include "gradsout/station_map.h"
@@ -43,8 +44,9 @@ TEST(CommitOrder, AKillAtAnyStepLeavesTheProductWholeOrWithoutAControlFile) {
 
   // Replaced data files are renamed over, or (as a run does) swapped out and removed by a reaper.
   for (const bool reaped : {false, true})
-    for (CommitStep kill_at : {CommitStep::kControlWithdrawn, CommitStep::kDataReplaced,
-                               CommitStep::kMapReplaced, CommitStep::kControlReplaced}) {
+    for (CommitStep kill_at :
+         {CommitStep::kControlWithdrawn, CommitStep::kMapWithdrawn, CommitStep::kDataReplaced,
+          CommitStep::kMapReplaced, CommitStep::kControlReplaced}) {
       SCOPED_TRACE(static_cast<int>(kill_at) + (reaped ? 10 : 0));
       TempDir out;
       write_p(out.file("."), 2, 3, 1.0f);
@@ -70,10 +72,42 @@ TEST(CommitOrder, AKillAtAnyStepLeavesTheProductWholeOrWithoutAControlFile) {
       if (kill_at == CommitStep::kControlReplaced) {
         EXPECT_EQ(products, new_files);
       } else {
-        // Incomplete: no control file, so GrADS cannot open a mixture.
+        // Incomplete: no control file, so GrADS cannot open a mixture; and a map, if there is
+        // one, is the one of the data beside it.
         EXPECT_EQ(products.count("P.ctl"), 0u);
         EXPECT_NE(products, old_files);
+        if (products.count("P.dat.map") != 0) {
+          const bool new_data = products.at("P.dat") == new_files.at("P.dat");
+          EXPECT_EQ(products.at("P.dat.map"), (new_data ? new_files : old_files).at("P.dat.map"));
+        }
       }
+    }
+}
+
+// A failure at any step of the swap (here thrown by the step's hook; in life a rename refused
+// for an I/O error, an append-only file, ...) puts the old product back whole, control file
+// included, and leaves no temporary file.
+TEST(CommitOrder, AFailureAtAnyStepLeavesTheOldProductWhole) {
+  TempDir reference;
+  write_p(reference.file("."), 2, 3, 1.0f);
+  const testing::DirSnapshot old_files = testing::snapshot(reference.path());
+  for (const bool reaped : {false, true})
+    for (CommitStep fail_at : {CommitStep::kControlWithdrawn, CommitStep::kMapWithdrawn,
+                               CommitStep::kDataReplaced, CommitStep::kMapReplaced}) {
+      SCOPED_TRACE(static_cast<int>(fail_at) + (reaped ? 10 : 0));
+      TempDir out;
+      write_p(out.file("."), 2, 3, 1.0f);
+      FileReaper reaper;
+      EXPECT_THROW(write_p(
+                       out.file("."), 3, 4, 50.0f,
+                       [&](std::string_view, CommitStep step) {
+                         if (step == fail_at) {
+                           throw FatalError::severe(SevereError::kWriteError, 10, "P.dat");
+                         }
+                       },
+                       reaped ? &reaper : nullptr),
+                   FatalError);
+      EXPECT_EQ(testing::snapshot(out.path()), old_files);
     }
 }
 
@@ -118,17 +152,21 @@ TEST(CommitOrder, ARerunOfTheSameShapeReplacesOnlyTheDataFile) {
 
 TEST(CommitOrder, ReplacedFilesKeepTheirOwnerAndGroup) {
   if (::geteuid() != 0) GTEST_SKIP() << "only root can give files to another user";
-  TempDir out;
-  write_p(out.path(), 2, 3, 1.0f);
-  for (const char* name : {"P.dat", "P.ctl", "P.dat.map"}) {
-    ASSERT_EQ(::chown(out.file(name).c_str(), 65534, 65534), 0);
-  }
-  write_p(out.path(), 2, 4, 9.0f);
-  for (const char* name : {"P.dat", "P.ctl", "P.dat.map"}) {
-    struct stat info {};
-    ::stat(out.file(name).c_str(), &info);
-    EXPECT_EQ(info.st_uid, 65534u) << name;
-    EXPECT_EQ(info.st_gid, 65534u) << name;
+  // Both changed, and the group alone (the owner the writer's own).
+  for (const auto& [uid, gid] : {std::pair<uid_t, gid_t>{65534, 65534}, {0, 65534}}) {
+    SCOPED_TRACE(gid == uid ? "owner and group" : "group alone");
+    TempDir out;
+    write_p(out.path(), 2, 3, 1.0f);
+    for (const char* name : {"P.dat", "P.ctl", "P.dat.map"}) {
+      ASSERT_EQ(::chown(out.file(name).c_str(), uid, gid), 0);
+    }
+    write_p(out.path(), 2, 4, 9.0f);
+    for (const char* name : {"P.dat", "P.ctl", "P.dat.map"}) {
+      struct stat info {};
+      ::stat(out.file(name).c_str(), &info);
+      EXPECT_EQ(info.st_uid, uid) << name;
+      EXPECT_EQ(info.st_gid, gid) << name;
+    }
   }
 }
 

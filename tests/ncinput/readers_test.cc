@@ -283,9 +283,11 @@ dimensions:
   station = 2 ;
 variables:
   double x(station) ; x:standard_name = "longitude" ;
-  float lat(station) ; lat:standard_name = "latitude" ;
+  float y(station) ; y:standard_name = "latitude" ;
+  float lat(station) ;
 data:
   x = -8.5, 2.25 ;
+  y = 1, 2 ;
   lat = 40, 41 ;
 })",
                  path);
@@ -294,6 +296,7 @@ data:
   const Read1D lon = rd_ncdf_1d(path, "lon", "longitude", kMarker, status, log);
   EXPECT_EQ(lon.varname, "x");
   EXPECT_EQ(lon.data, (std::vector<float>{-8.5f, 2.25f}));
+  // The name first: "lat" wins over "y", declared earlier with the standard_name.
   const Read1D lat = rd_ncdf_1d(path, "lat", "latitude", kMarker, status, log);
   EXPECT_EQ(lat.varname, "lat");
   EXPECT_EQ(lat.data, (std::vector<float>{40.0f, 41.0f}));
