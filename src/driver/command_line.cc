@@ -38,8 +38,15 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, Options
       ->type_name("PATH")
       ->check(kNonEmpty)
       ->capture_default_str();
+  app.add_option("-i,--input", options.inputs,
+                 "A file holding result variables; repeat it for several, looked up in the order "
+                 "given (default: the four result files in the input directory)")
+      ->type_name("FILE")
+      ->check(kNonEmpty)
+      ->take_all();
   app.add_option("--input-dir", options.input_dir,
-                 "Directory of the four result files (default: the working directory)")
+                 "Directory of the four result files, or of relative --input files (default: the "
+                 "working directory)")
       ->type_name("DIR")
       ->check(kNonEmpty);
   app.add_option("--output-dir", options.output_dir,
@@ -51,9 +58,10 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, Options
       ->type_name("VALUE")
       ->check(kNonEmpty)
       ->capture_default_str();
-  app.add_option("--station-ids", options.station_ids,
-                 "Station identifiers: VAR (a char or string variable of the station list), "
-                 "number or legacy (default: the cf_role=timeseries_id variable, else numbers)")
+  app.add_option(
+         "--station-ids", options.station_ids,
+         "Station identifiers: VAR (a char, string or integer variable of the station list), "
+         "number or legacy (default: the cf_role=timeseries_id variable, else numbers)")
       ->type_name("VAR|number|legacy")
       ->check(kNonEmpty);
   app.add_flag("-q,--quiet", options.quiet, "Print no progress log");

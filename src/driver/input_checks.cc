@@ -13,13 +13,14 @@ std::string quoted(const Dimension& dim) { return fmt::format("\"{}\"", dim.full
 }  // namespace
 
 void require_station_count(const InputVariable& var, const Layout2D& layout,
-                           const StationAxis& axis, const std::string& station_list) {
+                           const StationAxis& axis, const std::string& station_list,
+                           const std::string& dimensions) {
   if (layout.station.length == axis.count) return;
   throw FatalError::bad_input(
       var.file, fmt::format("variable \"{}\": station dimension {} has {} values; {} expected "
-                            "(the stations of {})",
+                            "(the stations of {}); its dimensions are {}",
                             var.name, quoted(layout.station), layout.station.length, axis.count,
-                            station_list));
+                            station_list, dimensions));
 }
 
 void require_time_steps(const InputVariable& var, const Layout2D& layout) {

@@ -18,9 +18,11 @@ struct InputVariable {
   std::string name;
 };
 
-// Every result variable covers the stations of the station list (at `station_list`).
+// Every result variable covers the stations of the station list (at `station_list`). The message
+// names the dimension taken for the station one and lists `dimensions`, the variable's own.
 void require_station_count(const InputVariable& var, const Layout2D& layout,
-                           const StationAxis& axis, const std::string& station_list);
+                           const StationAxis& axis, const std::string& station_list,
+                           const std::string& dimensions);
 
 // The second axis becomes a product's time axis: it needs at least one step.
 void require_time_steps(const InputVariable& var, const Layout2D& layout);

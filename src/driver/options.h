@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace d2g {
 
@@ -12,7 +13,10 @@ inline constexpr char kDefaultStationList[] = "/home/rufal/MERIDOX/RES/SPI_Res/S
 
 struct Options {
   std::string stations = kDefaultStationList;
-  std::string input_dir;   // empty: the working directory, files opened by bare name
+  std::string input_dir;  // empty: the working directory, files opened by bare name
+  // The files the result variables are looked up in, in order (--input); empty: the four
+  // default files in input_dir.
+  std::vector<std::string> inputs;
   std::string output_dir;  // empty: the working directory, through the prefix "./"
   float undef = -999.0f;
   bool quiet = false;

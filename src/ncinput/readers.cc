@@ -86,11 +86,74 @@ Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const Stat
   read.xidx.resize(static_cast<std::size_t>(read.ndim2));
   read_coordinates(file, layout.station.name, read.xstn, status);
   read_coordinates(file, layout.second.name, read.xidx, status);
-  read.missing_cells = read_values(file, var, layout.station_first, marker, data.data, data.size(),
-                                   status, read.notes);
+  read.missing_cells = read_values(file, var, whole_2d(var, layout.station_first), marker,
+                                   data.data, status, read.notes);
   file.close(status);
   log_completed(log, fname);
   return read;
+}
+
+Read2D rd_ncdf_slab(const std::string& fname, const SlabRead& plan, float marker, Field2DBlock data,
+                    int32_t& status, std::ostream& log) {
+  log_opening(log, fname);
+  NcFile file(fname, status);
+  const std::optional<Variable> found = lookup_variable(file, plan.varname, status);
+  if (!found) throw file.library_error(plan.varname, NC_ENOTVAR);
+  const Variable& var = *found;
+  const Layout2D layout = slab_layout(var, plan);
+  log_dimension(log, kStationLabel, layout.station);
+  log_dimension(log, kSecondAxisLabel, layout.second);
+  if (data.nstn != layout.station.length || data.ntime != layout.second.length) {
+    throw file.error(var.name, "the file changed while the run was reading it");
+  }
+  // The box: the station dimension and the second-axis dimensions whole, the others at their
+  // one index; the second-axis dimensions combine slowest first.
+  Hyperslab slab;
+  slab.start.assign(var.dims.size(), 0);
+  slab.count.assign(var.dims.size(), 1);
+  slab.stride.assign(var.dims.size(), 0);
+  slab.count[plan.station_dim] = static_cast<std::size_t>(layout.station.length);
+  slab.stride[plan.station_dim] = 1;
+  std::size_t step = static_cast<std::size_t>(layout.station.length);
+  for (std::size_t d = plan.second_dims.size(); d-- > 0;) {
+    const std::size_t dim = plan.second_dims[d];
+    slab.count[dim] = static_cast<std::size_t>(var.dims[dim].length);
+    slab.stride[dim] = step;
+    step *= slab.count[dim];
+  }
+  for (const auto& [dim, index] : plan.fixed) {
+    if (index >= static_cast<std::size_t>(var.dims[dim].length)) {
+      throw file.error(var.name, "the file changed while the run was reading it");
+    }
+    slab.start[dim] = index;
+  }
+
+  Read2D read;
+  read.stn_dim_name = layout.station.name;
+  read.second_dim_name = layout.second.name;
+  read.ndim1 = layout.station.length;
+  read.ndim2 = layout.second.length;
+  read.xstn.resize(static_cast<std::size_t>(read.ndim1));
+  read.xidx.resize(static_cast<std::size_t>(read.ndim2));
+  read_coordinates(file, layout.station.name, read.xstn, status);
+  read.missing_cells = read_values(file, var, slab, marker, data.data, status, read.notes);
+  file.close(status);
+  log_completed(log, fname);
+  return read;
+}
+
+Layout2D slab_layout(const Variable& var, const SlabRead& plan) {
+  Layout2D layout;
+  layout.station = var.dims[plan.station_dim];
+  std::string name;
+  int64_t length = 1;
+  for (std::size_t dim : plan.second_dims) {
+    name += (name.empty() ? "" : "*") + var.dims[dim].full_name;
+    length *= var.dims[dim].length;
+  }
+  layout.second = {fixed_width(name, kDimNameWidth), name, static_cast<int32_t>(length)};
+  layout.station_first = !plan.second_dims.empty() && plan.station_dim < plan.second_dims[0];
+  return layout;
 }
 
 Read1D rd_ncdf_1d(const std::string& fname, std::string_view varname,
@@ -117,8 +180,8 @@ Read1D rd_ncdf_1d(const std::string& fname, std::string_view varname,
   read.xcoord.resize(static_cast<std::size_t>(station.length));
   read.data.resize(static_cast<std::size_t>(station.length));
   read_coordinates(file, station.name, read.xcoord, status);
-  read.missing_cells =
-      read_values(file, var, false, marker, read.data.data(), read.data.size(), status, read.notes);
+  const Hyperslab whole{{0}, {read.data.size()}, {1}};
+  read.missing_cells = read_values(file, var, whole, marker, read.data.data(), status, read.notes);
   file.close(status);
   log_completed(log, fname);
   return read;

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/field2d.h"
@@ -47,6 +48,25 @@ Layout2D survey_2d(const std::string& fname, std::string_view varname, const Sta
 // file and the variable; missing coordinate variables do not.
 Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const StationAxis& axis,
                   float marker, Field2DBlock data, int32_t& status, std::ostream& log);
+
+// One read of a variable of any rank as a table of stations x second axis: its station dimension
+// and the dimensions that make the second axis (combined slowest first) whole, every other
+// dimension held at one index.
+struct SlabRead {
+  std::string varname;
+  std::size_t station_dim = 0;
+  std::vector<std::size_t> second_dims;
+  std::vector<std::pair<std::size_t, std::size_t>> fixed;  // (dimension, index)
+};
+
+// The station dimension and second axis `plan` makes of `var`, as the log prints them: the
+// second axis is named after its dimensions joined by "*" ("severity*index").
+Layout2D slab_layout(const Variable& var, const SlabRead& plan);
+
+// Reads `plan` from `fname` into `data`, sized as slab_layout says, and logs it as rd_ncdf_2d
+// logs a read.
+Read2D rd_ncdf_slab(const std::string& fname, const SlabRead& plan, float marker, Field2DBlock data,
+                    int32_t& status, std::ostream& log);
 
 // Reads `varname` (or, when the file has no such variable, the one-dimensional variable whose
 // standard_name is `standard_name`), declared over the station dimension alone.

@@ -149,24 +149,26 @@ Packing packing(const NcFile& file, const Variable& var) {
   return p;
 }
 
-// Where stored value i goes in the station-fastest table.
-struct Placement {
-  bool transpose;
-  std::size_t nstn;
-  std::size_t nsecond;
-  std::size_t operator()(std::size_t i) const {
-    return transpose ? (i % nsecond) * nstn + i / nsecond : i;
+// Whether the box lands in the output in the order it is stored, so that it can be read in place.
+bool in_stored_order(const Hyperslab& slab) {
+  std::size_t expected = 1;
+  for (std::size_t d = slab.count.size(); d-- > 0;) {
+    if (slab.count[d] == 1) continue;
+    if (slab.stride[d] != expected) return false;
+    expected *= slab.count[d];
   }
-};
+  return true;
+}
 
 template <class T>
-int64_t convert(const NcFile& file, const Variable& var, const Placement& place, float marker,
-                float* out, std::size_t count, int32_t& status, std::vector<std::string>& notes) {
+int64_t convert(const NcFile& file, const Variable& var, const Hyperslab& slab, float marker,
+                float* out, int32_t& status, std::vector<std::string>& notes) {
+  const std::size_t count = slab.size();
   const Markers<T> found = missing_markers<T>(file, var, notes);
   const std::vector<T>& markers = found.values;
   const bool nan_missing = found.nan;
   const Packing pack = packing(file, var);
-  const bool direct = std::is_same_v<T, float> && !pack.packed && !place.transpose;
+  const bool direct = std::is_same_v<T, float> && !pack.packed && in_stored_order(slab);
   std::vector<T> stored;
   T* raw = nullptr;
   if constexpr (std::is_same_v<T, float>) {
@@ -176,7 +178,7 @@ int64_t convert(const NcFile& file, const Variable& var, const Placement& place,
     stored.resize(count);
     raw = stored.data();
   }
-  status = nc_get_var(file.id(), var.varid, raw);
+  status = nc_get_vara(file.id(), var.varid, slab.start.data(), slab.count.data(), raw);
   if (status != NC_NOERR) throw file.library_error(var.name, status);
 
   int64_t missing = 0;
@@ -191,6 +193,15 @@ int64_t convert(const NcFile& file, const Variable& var, const Placement& place,
     }
     return missing;
   }
+  // The dimensions the box runs along, in stored order, and where a step along each lands.
+  std::vector<std::size_t> lengths, strides;
+  for (std::size_t d = 0; d < slab.count.size(); ++d) {
+    if (slab.count[d] == 1) continue;
+    lengths.push_back(slab.count[d]);
+    strides.push_back(slab.stride[d]);
+  }
+  std::vector<std::size_t> at(lengths.size(), 0);
+  std::size_t offset = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const T value = raw[i];
     float result;
@@ -208,55 +219,67 @@ int64_t convert(const NcFile& file, const Variable& var, const Placement& place,
         throw file.error(var.name, nc_strerror(NC_ERANGE));
       }
     }
-    out[place(i)] = result;
+    out[offset] = result;
+    // The next stored value's place: the last dimension moves fastest.
+    for (std::size_t d = lengths.size(); d-- > 0;) {
+      offset += strides[d];
+      if (++at[d] < lengths[d]) break;
+      offset -= strides[d] * lengths[d];
+      at[d] = 0;
+    }
   }
   return missing;
 }
 
 }  // namespace
 
-int64_t read_values(const NcFile& file, const Variable& var, bool station_first, float marker,
-                    float* out, std::size_t count, int32_t& status,
-                    std::vector<std::string>& notes) {
-  if (count == 0) return 0;
-  Placement place{false, count, 1};
-  if (var.dims.size() == 2 && station_first) {
-    place = {true, static_cast<std::size_t>(var.dims[0].length),
-             static_cast<std::size_t>(var.dims[1].length)};
-  }
+std::size_t Hyperslab::size() const {
+  std::size_t values = 1;
+  for (std::size_t n : count) values *= n;
+  return values;
+}
+
+Hyperslab whole_2d(const Variable& var, bool station_first) {
+  const std::size_t first = static_cast<std::size_t>(var.dims[0].length);
+  const std::size_t last = static_cast<std::size_t>(var.dims[1].length);
+  // (second, station) is stored as the table wants it; (station, second) goes across.
+  if (station_first) return {{0, 0}, {first, last}, {1, first}};
+  return {{0, 0}, {first, last}, {last, 1}};
+}
+
+int64_t read_values(const NcFile& file, const Variable& var, const Hyperslab& slab, float marker,
+                    float* out, int32_t& status, std::vector<std::string>& notes) {
+  if (slab.size() == 0) return 0;
   // The raw values are read in the variable's own type; unsigned ones through the unsigned type
   // of the same width.
   const bool as_unsigned = declared_unsigned(file, var);
   switch (var.type) {
     case NC_BYTE:
-      if (as_unsigned)
-        return convert<unsigned char>(file, var, place, marker, out, count, status, notes);
-      return convert<signed char>(file, var, place, marker, out, count, status, notes);
+      if (as_unsigned) return convert<unsigned char>(file, var, slab, marker, out, status, notes);
+      return convert<signed char>(file, var, slab, marker, out, status, notes);
     case NC_UBYTE:
-      return convert<unsigned char>(file, var, place, marker, out, count, status, notes);
+      return convert<unsigned char>(file, var, slab, marker, out, status, notes);
     case NC_SHORT:
-      if (as_unsigned)
-        return convert<unsigned short>(file, var, place, marker, out, count, status, notes);
-      return convert<short>(file, var, place, marker, out, count, status, notes);
+      if (as_unsigned) return convert<unsigned short>(file, var, slab, marker, out, status, notes);
+      return convert<short>(file, var, slab, marker, out, status, notes);
     case NC_USHORT:
-      return convert<unsigned short>(file, var, place, marker, out, count, status, notes);
+      return convert<unsigned short>(file, var, slab, marker, out, status, notes);
     case NC_INT:
-      if (as_unsigned)
-        return convert<unsigned int>(file, var, place, marker, out, count, status, notes);
-      return convert<int>(file, var, place, marker, out, count, status, notes);
+      if (as_unsigned) return convert<unsigned int>(file, var, slab, marker, out, status, notes);
+      return convert<int>(file, var, slab, marker, out, status, notes);
     case NC_UINT:
-      return convert<unsigned int>(file, var, place, marker, out, count, status, notes);
+      return convert<unsigned int>(file, var, slab, marker, out, status, notes);
     case NC_INT64:
       if (as_unsigned) {
-        return convert<unsigned long long>(file, var, place, marker, out, count, status, notes);
+        return convert<unsigned long long>(file, var, slab, marker, out, status, notes);
       }
-      return convert<long long>(file, var, place, marker, out, count, status, notes);
+      return convert<long long>(file, var, slab, marker, out, status, notes);
     case NC_UINT64:
-      return convert<unsigned long long>(file, var, place, marker, out, count, status, notes);
+      return convert<unsigned long long>(file, var, slab, marker, out, status, notes);
     case NC_FLOAT:
-      return convert<float>(file, var, place, marker, out, count, status, notes);
+      return convert<float>(file, var, slab, marker, out, status, notes);
     case NC_DOUBLE:
-      return convert<double>(file, var, place, marker, out, count, status, notes);
+      return convert<double>(file, var, slab, marker, out, status, notes);
     default:
       throw file.error(var.name, " is not numeric");
   }

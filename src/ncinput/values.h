@@ -23,12 +23,23 @@
 
 namespace d2g {
 
-// Reads the whole of `var` into `out` (`count` values: the product of its dimension lengths).
-// A variable declared (station, second axis) is transposed into (second axis, station) order.
-// Returns the number of cells written as `marker`. Notes about attributes that were not used
-// as they stand go to `notes`.
-int64_t read_values(const NcFile& file, const Variable& var, bool station_first, float marker,
-                    float* out, std::size_t count, int32_t& status,
-                    std::vector<std::string>& notes);
+// A box of a variable's values and where each lands in the output: along dimension d the box
+// takes count[d] values from start[d], and one step along it moves stride[d] places in the
+// output (a dimension held at one index has count 1 and stride 0).
+struct Hyperslab {
+  std::vector<std::size_t> start;
+  std::vector<std::size_t> count;
+  std::vector<std::size_t> stride;
+  std::size_t size() const;  // the number of values in the box
+};
+
+// The whole of a 2-D variable as a table of second axis x station, station fastest: declared
+// (station, second axis), it is transposed.
+Hyperslab whole_2d(const Variable& var, bool station_first);
+
+// Reads `slab` of `var` into `out`. Returns the number of cells written as `marker`. Notes about
+// attributes that were not used as they stand go to `notes`.
+int64_t read_values(const NcFile& file, const Variable& var, const Hyperslab& slab, float marker,
+                    float* out, int32_t& status, std::vector<std::string>& notes);
 
 }  // namespace d2g

@@ -45,13 +45,35 @@ struct Layout2D {
 // naming the file and the variable.
 Variable find_variable(const NcFile& file, std::string_view varname, int ndims, int32_t& status);
 
+// `name` with its type and dimensions, whatever its shape; nothing when the file has none.
+std::optional<Variable> lookup_variable(const NcFile& file, const std::string& name,
+                                        int32_t& status);
+
+// The names of every variable in the file or, with `numeric_only`, of its numeric data variables
+// (coordinate variables left out), in declaration order.
+std::vector<std::string> variable_names(const NcFile& file, bool numeric_only);
+
+// The text labels along dimension `dim` of `var`, trimmed: the values of a string or char
+// coordinate variable named like the dimension, or of one named in `var`'s coordinates attribute
+// that lies along it. Empty when there is none.
+std::vector<std::string> dimension_labels(const NcFile& file, const Variable& var, std::size_t dim);
+
+// Fails unless `var` is numeric.
+void require_numeric(const NcFile& file, const Variable& var);
+
 // The one-dimensional numeric variable called `varname` or, failing that, the first whose
 // standard_name attribute is `standard_name` (when given); nothing when there is neither.
 std::optional<Variable> find_station_variable(const NcFile& file, const std::string& varname,
                                               const std::string& standard_name, int32_t& status);
 
 // The station dimension is the one with the station list's count; where both have it, the one
-// named like the station list's dimension; failing that, the last.
+// named like the station list's dimension; failing that, the last. Where neither has the count
+// (a mismatch, reported later), the one named like the station list's dimension, else the one
+// whose length is nearest the count.
 Layout2D station_layout(const Variable& var, const StationAxis& axis);
+
+// The same for a variable of any rank, among the dimensions `candidates`.
+std::size_t station_dimension(const Variable& var, const StationAxis& axis,
+                              const std::vector<std::size_t>& candidates);
 
 }  // namespace d2g

@@ -58,7 +58,13 @@ TEST(InputFaults, StopWithAMessageAndLeaveEveryProductAsItWas) {
        true},
       {"missing variable", "Spell_Time_Arr_Stn.nc",
        replace_with(cdl("  comb = 18 ;\n", "  float Spell_Ave(comb, stn) ;\n")),
-       "in/Spell_Time_Arr_Stn.nc: variable \"Spell_Max\": NetCDF: Variable not found"},
+       "in/Num_Drou_Mon_Stn.nc, in/Sen_Prob_idx_Stn.nc, in/Spell_Time_Arr_Stn.nc, "
+       "in/Fre_Mag_Stn.nc: variable \"Spell_Max\" is in none of these files: "
+       "in/Num_Drou_Mon_Stn.nc holds N_Drou_mon; in/Sen_Prob_idx_Stn.nc holds SenSL, Prob; "
+       "in/Spell_Time_Arr_Stn.nc holds Spell_Ave; in/Fre_Mag_Stn.nc holds Fre_pdsi_mod, "
+       "Mag_pdsi_mod, Fre_scpdsi_mod, Mag_scpdsi_mod, Fre_spi01_mod, Mag_spi01_mod, Fre_spi03_mod, "
+       "Mag_spi03_mod and 28 more; the closest name is \"Spell_Ave\", in "
+       "in/Spell_Time_Arr_Stn.nc"},
       {"three dimensions", "Num_Drou_Mon_Stn.nc",
        replace_with(cdl("  a = 2 ;\n  b = 2 ;\n", "  float N_Drou_mon(a, b, stn) ;\n")),
        "in/Num_Drou_Mon_Stn.nc: variable \"N_Drou_mon\" has 3 dimensions; 2 expected (station "
