@@ -251,6 +251,13 @@ TEST(Concurrency, ARunWaitsForTheRunHoldingTheOutputDirectory) {
   ASSERT_GE(lock, 0);
   ASSERT_EQ(::flock(lock, LOCK_EX), 0);
 
+  // --check does not wait: it says that a run would.
+  const testing::ConverterRun check =
+      testing::run_converter(work.path(), "--check --stations SPI_Stn.nc --output-dir out");
+  EXPECT_EQ(check.status, 0) << check.err;
+  EXPECT_THAT(check.out, ::testing::HasSubstr(
+                             "(another run is writing into it now: a run would wait for it)"));
+
   FILE* converter = ::popen(("cd " + testing::shell_quote(work.path()) + " && " +
                              testing::shell_quote(testing::converter()) +
                              " -q --stations SPI_Stn.nc --output-dir out 2>&1; echo status=$?")
