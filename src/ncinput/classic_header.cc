@@ -117,14 +117,14 @@ ClassicLayout parse(HeaderReader& in, int version) {
   auto name = [&](const char* what) {
     const uint64_t length = in.number(count_bytes);
     if (length == 0 || length > kMaxName) {
-      throw Damaged{fmt::format("a {} name is {} bytes long", what, length)};
+      throw Damaged{fmt::format("{} name is {} bytes long", what, length)};
     }
     in.skip(padded(length));
   };
   auto attributes = [&](const char* list) {
     const uint64_t count = list_count(kAttributeTag, list);
     for (uint64_t a = 0; a < count; ++a) {
-      name("attribute");
+      name("an attribute");
       const uint64_t type = in.number(4);
       const uint64_t size = type_size(type, version);
       if (size == 0) throw Damaged{fmt::format("an attribute has the unknown type {}", type)};
@@ -136,7 +136,7 @@ ClassicLayout parse(HeaderReader& in, int version) {
 
   const uint64_t ndims = list_count(kDimensionTag, "dimension");
   for (uint64_t d = 0; d < ndims; ++d) {
-    name("dimension");
+    name("a dimension");
     const uint64_t length = in.number(count_bytes);
     if (length == 0) {
       if (layout.record_dim >= 0) throw Damaged{"it declares two record dimensions"};
@@ -148,7 +148,7 @@ ClassicLayout parse(HeaderReader& in, int version) {
   const uint64_t nvars = list_count(kVariableTag, "variable");
   for (uint64_t v = 0; v < nvars; ++v) {
     ClassicLayout::Var var;
-    name("variable");
+    name("a variable");
     const uint64_t rank = in.number(count_bytes);
     if (rank > 1024) throw Damaged{fmt::format("a variable has {} dimensions", rank)};
     for (uint64_t r = 0; r < rank; ++r) {
