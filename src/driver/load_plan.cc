@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -182,6 +183,13 @@ FatalError wrong_rank(const NcFile& file, const Variable& var, const char* expec
                     fmt::format(" has {} dimension{}; {}", found, found == 1 ? "" : "s", expected));
 }
 
+bool is_month_axis(const Dimension& dim) {
+  std::string name;
+  for (char c : dim.full_name)
+    name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return dim.length == kMonths && (name == "month" || name == "months" || name == "mon");
+}
+
 // The labelled dimensions of a variable, each looked up once however many reads take slices.
 class LabelCache {
  public:
@@ -189,7 +197,9 @@ class LabelCache {
     auto [at, inserted] = cache_.try_emplace(var.name);
     if (inserted) {
       for (std::size_t d = 0; d < var.dims.size(); ++d) {
-        at->second.push_back(labelled_dimension(file, var, d));
+        // A month axis may carry month names; it is placed by its position, not its labels.
+        at->second.push_back(is_month_axis(var.dims[d]) ? std::nullopt
+                                                        : labelled_dimension(file, var, d));
       }
     }
     return at->second;
@@ -228,9 +238,14 @@ void plan_slab(PlannedRead& read, const NcFile& file, const Variable& var, const
     return;
   }
   const std::vector<std::size_t> dims = all_dimensions(var);
-  const std::size_t station = station_dimension(var, axis, dims);
-  read.slab.station_dim = station;
   const auto& labelled = labels.of(file, var);
+  // The station dimension is one without labels (an index axis of six may match six stations).
+  std::vector<std::size_t> plain;
+  for (std::size_t d : dims) {
+    if (!labelled[d]) plain.push_back(d);
+  }
+  const std::size_t station = station_dimension(var, axis, plain.empty() ? dims : plain);
+  read.slab.station_dim = station;
   std::optional<LabelledDimension> index, severity, comb;
   std::vector<std::size_t> unlabelled;
   for (std::size_t d : dims) {

@@ -26,7 +26,7 @@ SPELLS = ["Spell_Ave", "Spell_Max", "Time_Arr_Ave", "Time_Arr_Max"]
 
 def main(converter, generator):
     work = tempfile.mkdtemp(prefix="d2g-xarray-")
-    nstn = 60
+    nstn = 12  # as many stations as months: the station axis is told by its name
     subprocess.run([generator, "--out", f"{work}/sample", "--stations", str(nstn),
                     "--numdr-len", "30", "--sen-len", "6"], check=True, stdout=subprocess.DEVNULL)
     # Every missing cell as NaN in memory; the generator's -999 cells are fill values.
@@ -48,7 +48,8 @@ def main(converter, generator):
         "station": np.arange(nstn),
         "index": index_order,
         "severity": severity_order,
-        "month": np.arange(1, 13),
+        "month": ["jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov",
+                  "dec"],
     })
     ds["wmo"] = ("station", wmo, {"cf_role": "timeseries_id"})
     ds["lon"] = ("station", stations["lon"].values, {"standard_name": "longitude"})
