@@ -69,6 +69,17 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, Options
                "Read and check everything a run would, print what it would write, write nothing");
   app.add_flag("--sync", options.sync,
                "Flush every product to the disk before replacing the next (survives power loss)");
+  std::string time_axis = "index";
+  app.add_option("--time-axis", time_axis,
+                 "Time axes: index (jan1980 1mo, one step per position) or cf (the real start and "
+                 "step of a CF time coordinate, where the second axis has one)")
+      ->type_name("index|cf")
+      ->check(CLI::IsMember({"index", "cf"}))
+      ->capture_default_str();
+  app.add_flag("--describe", options.describe,
+               "Control files carry the inputs' title, long_name and units (q file, q attr)");
+  app.add_flag("--seasonal", options.seasonal,
+               "Also write Fre_IDX_SEV and Mag_IDX_SEV, one per combination, over the 12 months");
   bool version = false;
   app.add_flag("--version", version, "Print the version and the netCDF library's, then exit");
 
@@ -101,6 +112,7 @@ std::optional<int> parse_command_line(int argc, const char* const* argv, Options
                        " is not a finite single-precision number (nor nan)");
   }
   options.undef = *undef;
+  options.time_axis_cf = time_axis == "cf";
   return std::nullopt;
 }
 

@@ -444,7 +444,9 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
     const Read2D read =
         rd_ncdf_slab(planned.var.file, planned.slab, state.undef, block, state.status, log);
     reorder_steps(block, planned.order);
-    loaded.push_back({planned.var.file, planned.var.name, read.missing_cells});
+    loaded.push_back({planned.var.file, planned.var.name, read.missing_cells, read.long_name,
+                      read.units, read.title, read.axis_variable, read.axis_values, read.axis_units,
+                      read.axis_calendar});
     warn(read.notes);
     state.nstn = read.ndim1;
     if (r == 0) state.nt_numdr = read.ndim2;
@@ -463,7 +465,8 @@ void read_data_nc(RunState& state, RunTables& tables, const Options& options, st
   auto read_station_vector = [&](const std::string& name, const char* standard_name,
                                  std::vector<float>& table) {
     Read1D read = rd_ncdf_1d(options.stations, name, standard_name, state.undef, state.status, log);
-    loaded.push_back({options.stations, read.varname, read.missing_cells});
+    loaded.push_back(
+        {options.stations, read.varname, read.missing_cells, {}, {}, {}, {}, {}, {}, {}});
     warn(read.notes);
     state.nstn = read.n;
     table = std::move(read.data);

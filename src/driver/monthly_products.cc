@@ -47,4 +47,19 @@ void write_monthly_products(const RunState& state, RunTables& tables, const std:
   }
 }
 
+void write_seasonal_products(const RunState& state, const RunTables& tables,
+                             const std::string& prefix, StationWriterContext& context) {
+  const int32_t nstn = std::max(state.nstn, 0);
+  Field2D months = Field2D::unfilled(nstn, kMonths);
+  for (int32_t k = 0; k < state.ncomb; ++k) {
+    for (auto [table, kind] : {std::pair{&tables.FRE, "Fre_"}, std::pair{&tables.MAG, "Mag_"}}) {
+      // Combination k's months lie side by side in the table.
+      std::memcpy(months.data(), table->time_step(k * kMonths), sizeof(float) * months.size());
+      stop_if_interrupted();
+      write_grads_stn(months, tables.LON, tables.LAT, state.nstn, kMonths,
+                      fre_mag_variable_name(kind, k + 1), prefix, std::string(kind, 3), context);
+    }
+  }
+}
+
 }  // namespace d2g

@@ -26,6 +26,11 @@ std::string fre_mag_variable_name(const char* prefix, int k);
 // The product of month `month` (1 ... 12) for "Fre_" or "Mag_": Fre_01 ... Mag_12.
 std::string monthly_product_name(const char* prefix, int32_t month);
 
+// Writes Fre_pdsi_mod, Mag_pdsi_mod, ..., Mag_spi12_ext: each combination's 12 months as the
+// time axis, so that GrADS draws a station's seasonal cycle with one d command.
+void write_seasonal_products(const RunState& state, const RunTables& tables,
+                             const std::string& prefix, StationWriterContext& context);
+
 // Writes Fre_01, Mag_01, ..., Fre_12, Mag_12 through the slice buffer X.
 void write_monthly_products(const RunState& state, RunTables& tables, const std::string& prefix,
                             StationWriterContext& context);

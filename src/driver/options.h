@@ -20,8 +20,11 @@ struct Options {
   std::string output_dir;  // empty: the working directory, through the prefix "./"
   float undef = -999.0f;
   bool quiet = false;
-  bool check = false;  // read and check everything, print the plan, write nothing
-  bool sync = false;   // make every replaced product durable before going on
+  bool check = false;         // read and check everything, print the plan, write nothing
+  bool sync = false;          // make every replaced product durable before going on
+  bool time_axis_cf = false;  // tdef from the second axis's CF time coordinate, where it has one
+  bool describe = false;      // titles, descriptions and attributes from the inputs
+  bool seasonal = false;      // 36 more products, one per combination, over the 12 months
   // Where the station identifiers come from: empty for the default (a cf_role variable, else
   // numbers), "number", "legacy", or the name of a station-list variable.
   std::string station_ids;

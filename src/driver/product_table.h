@@ -31,8 +31,12 @@ inline constexpr std::array<DirectProduct, 7> kDirectProducts = {{
 }};
 
 // The names of all products in the order they are written: the seven direct ones, then
-// Fre_01, Mag_01, ..., Fre_12, Mag_12.
-std::vector<std::string> product_names(const RunState& state);
+// Fre_01, Mag_01, ..., Fre_12, Mag_12, and with `seasonal` Fre_pdsi_mod, Mag_pdsi_mod,
+// Fre_scpdsi_mod, ..., Mag_spi12_ext.
+std::vector<std::string> product_names(const RunState& state, bool seasonal = false);
+
+// Whether `name` is one of the seasonal products (a combination over the 12 months).
+bool is_seasonal_product(const std::string& name);
 
 // The three files of product `name`: NAME.dat, NAME.ctl, NAME.dat.map.
 std::array<std::string, 3> product_files(const std::string& name);

@@ -5,6 +5,7 @@
 #include "common/interruption.h"
 #include "driver/load_plan.h"
 #include "driver/monthly_products.h"
+#include "driver/product_descriptions.h"
 #include "driver/product_table.h"
 #include "driver/run_plan.h"
 #include "driver/run_tables.h"
@@ -40,7 +41,9 @@ void run(const Options& options, std::ostream& log, std::ostream& diag, const Ru
   read_data_nc(state, tables, options, options.check ? no_log : log, diag, loaded);
 
   const std::string prefix = output_prefix(options);
-  const std::vector<std::string> names = product_names(state);
+  const std::vector<std::string> names = product_names(state, options.seasonal);
+  const ProductDescriptions descriptions = describe_products(names, loaded, options);
+  context.descriptions = &descriptions;
   const std::string first_file = product_files(names.front())[0];
 
   const OutputDir output(prefix, first_file, kDataUnit);
@@ -50,7 +53,7 @@ void run(const Options& options, std::ostream& log, std::ostream& diag, const Ru
     // now only means that the run would wait.
     const OutputLock probe(output, first_file, kDataUnit, diag, OutputLock::Wait::kNever);
     require_replaceable_products(names, prefix);
-    print_plan(state, options, names, loaded, probe.held(), log);
+    print_plan(state, options, names, loaded, descriptions, probe.held(), log);
     return;
   }
 
@@ -69,6 +72,7 @@ void run(const Options& options, std::ostream& log, std::ostream& diag, const Ru
   require_replaceable_products(names, prefix);
   write_direct_products(state, tables, prefix, context, log);
   write_monthly_products(state, tables, prefix, context);
+  if (options.seasonal) write_seasonal_products(state, tables, prefix, context);
 }
 
 }  // namespace d2g

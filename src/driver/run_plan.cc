@@ -15,7 +15,7 @@ int32_t time_count(const RunState& state, const std::string& product) {
   for (const DirectProduct& direct : kDirectProducts) {
     if (product == direct.name) return state.*direct.time_count;
   }
-  return state.ncomb;
+  return is_seasonal_product(product) ? kMonths : state.ncomb;
 }
 
 std::string control_variable(const std::string& product) {
@@ -29,7 +29,7 @@ std::string control_variable(const std::string& product) {
 
 void print_plan(const RunState& state, const Options& options,
                 const std::vector<std::string>& products, const std::vector<LoadedVariable>& loaded,
-                bool lock_free, std::ostream& out) {
+                const ProductDescriptions& descriptions, bool lock_free, std::ostream& out) {
   out << "drought2grads --check: nothing was written; a run would write these products\n";
   out << fmt::format("stations:         {} (station list {})\n", state.nstn, options.stations);
   out << fmt::format("output directory: {}\n", absolute_path(output_prefix(options)));
@@ -48,7 +48,10 @@ void print_plan(const RunState& state, const Options& options,
     const int64_t bytes =
         ntime * group + 24 + 8 * int64_t{ntime} +
         static_cast<int64_t>(
-            control_file_text(product, control_variable(product), ntime, state.undef).size());
+            control_file_text(
+                product, control_variable(product), ntime, state.undef,
+                descriptions.count(product) != 0 ? descriptions.at(product) : ControlDescription{})
+                .size());
     total += bytes;
     out << fmt::format("{:<14}{:>11}{:>16}\n", product, ntime, bytes);
   }

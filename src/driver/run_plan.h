@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/options.h"
+#include "driver/product_descriptions.h"
 #include "driver/run_state.h"
 #include "driver/run_tables.h"
 
@@ -16,6 +17,6 @@ namespace d2g {
 // writing into the directory now, which a run would wait for.
 void print_plan(const RunState& state, const Options& options,
                 const std::vector<std::string>& products, const std::vector<LoadedVariable>& loaded,
-                bool lock_free, std::ostream& out);
+                const ProductDescriptions& descriptions, bool lock_free, std::ostream& out);
 
 }  // namespace d2g

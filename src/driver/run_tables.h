@@ -42,6 +42,14 @@ struct LoadedVariable {
   std::string file;
   std::string name;
   int64_t missing_cells = 0;
+  // What the file says of it, for control files that carry it (see product_descriptions.h).
+  std::string long_name;
+  std::string units;
+  std::string title;
+  std::string axis_variable;  // the second axis's coordinate variable, when it has one
+  std::vector<double> axis_values;
+  std::string axis_units;
+  std::string axis_calendar;
 };
 
 }  // namespace d2g

@@ -86,7 +86,13 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
 
   // A control file and map that already say what the new data needs stay as they are: then the
   // data file's rename alone swaps the product, and the product is whole at every instant.
-  const std::string control = control_file_text(name, ctlvar, ntime, context.undef);
+  ControlDescription description;
+  if (context.descriptions != nullptr) {
+    if (const auto at = context.descriptions->find(product); at != context.descriptions->end()) {
+      description = at->second;
+    }
+  }
+  const std::string control = control_file_text(name, ctlvar, ntime, context.undef, description);
   std::vector<char> map;
   if (ntime > 0) map = station_map_bytes(nstn, ntime);
   const bool map_current = ntime > 0

@@ -7,11 +7,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "common/field2d.h"
 #include "common/stations.h"
+#include "gradsout/control_file.h"
 #include "gradsout/station_data.h"
 
 namespace d2g {
@@ -40,6 +43,9 @@ struct StationWriterContext {
   WriteBuffer buffer;    // packing scratch, reused from product to product
   // Removes replaced data files on a second thread; without one they are removed on the spot.
   FileReaper* reaper = nullptr;
+  // What the control file of a product says beyond its fixed form, by product name; a product
+  // not in it (or without the map) gets the fixed form.
+  const std::map<std::string, ControlDescription, std::less<>>* descriptions = nullptr;
   // Called after each commit step with the product's name: a seam for tests that stop a run
   // at a chosen instant.
   std::function<void(std::string_view product, CommitStep step)> on_commit_step;

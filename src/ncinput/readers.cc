@@ -136,6 +136,14 @@ Read2D rd_ncdf_slab(const std::string& fname, const SlabRead& plan, float marker
   read.xstn.resize(static_cast<std::size_t>(read.ndim1));
   read.xidx.resize(static_cast<std::size_t>(read.ndim2));
   read_coordinates(file, layout.station.name, read.xstn, status);
+  read.long_name = text_attribute(file, var.varid, "long_name");
+  read.units = text_attribute(file, var.varid, "units");
+  read.title = text_attribute(file, NC_GLOBAL, "title");
+  if (plan.second_dims.size() == 1) {
+    read.axis_values =
+        coordinate_values(file, var, plan.second_dims[0], read.axis_units, read.axis_calendar);
+    if (!read.axis_values.empty()) read.axis_variable = var.dims[plan.second_dims[0]].full_name;
+  }
   read.missing_cells = read_values(file, var, slab, marker, data.data, status, read.notes);
   file.close(status);
   log_completed(log, fname);

@@ -25,6 +25,15 @@ struct Read2D {
   std::vector<float> xidx;         // second-axis coordinates (zeros when the file has none)
   int64_t missing_cells = 0;       // cells written as the marker
   std::vector<std::string> notes;  // attributes not used as they stand (see values.h)
+  // What the file says of the variable: its long_name and units, the file's title, and the
+  // coordinate of a single second-axis dimension (its name, values, units and calendar).
+  std::string long_name;
+  std::string units;
+  std::string title;
+  std::string axis_variable;
+  std::vector<double> axis_values;
+  std::string axis_units;
+  std::string axis_calendar;
 };
 
 struct Read1D {

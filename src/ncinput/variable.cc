@@ -54,7 +54,7 @@ Variable describe(const NcFile& file, const std::string& name, int varid, int32_
   return var;
 }
 
-std::string text_attribute(const NcFile& file, int varid, const char* attribute) {
+std::string text_attribute_of(const NcFile& file, int varid, const char* attribute) {
   nc_type type = NC_NAT;
   std::size_t length = 0;
   if (nc_inq_att(file.id(), varid, attribute, &type, &length) != NC_NOERR) return "";
@@ -65,6 +65,29 @@ std::string text_attribute(const NcFile& file, int varid, const char* attribute)
 }
 
 }  // namespace
+
+std::string text_attribute(const NcFile& file, int varid, const char* attribute) {
+  return text_attribute_of(file, varid, attribute);
+}
+
+std::vector<double> coordinate_values(const NcFile& file, const Variable& var, std::size_t dim,
+                                      std::string& units, std::string& calendar) {
+  const Dimension& dimension = var.dims[dim];
+  int varid = -1, dimid = -1, ndims = 0;
+  nc_type type = NC_NAT;
+  std::array<int, NC_MAX_VAR_DIMS> dimids{};
+  if (nc_inq_varid(file.id(), dimension.full_name.c_str(), &varid) != NC_NOERR ||
+      nc_inq_dimid(file.id(), dimension.full_name.c_str(), &dimid) != NC_NOERR ||
+      nc_inq_var(file.id(), varid, nullptr, &type, &ndims, dimids.data(), nullptr) != NC_NOERR ||
+      ndims != 1 || dimids[0] != dimid || !is_numeric(type)) {
+    return {};
+  }
+  std::vector<double> values(static_cast<std::size_t>(dimension.length));
+  if (!values.empty() && nc_get_var_double(file.id(), varid, values.data()) != NC_NOERR) return {};
+  units = text_attribute_of(file, varid, "units");
+  calendar = text_attribute_of(file, varid, "calendar");
+  return values;
+}
 
 Variable find_variable(const NcFile& file, std::string_view varname, int ndims, int32_t& status) {
   const std::string name(trim_right(varname));
@@ -95,7 +118,7 @@ std::optional<Variable> find_station_variable(const NcFile& file, const std::str
   int nvars = 0;
   status = nc_inq_nvars(file.id(), &nvars);
   for (int id = 0; status == NC_NOERR && id < nvars; ++id) {
-    if (text_attribute(file, id, "standard_name") != standard_name) continue;
+    if (text_attribute_of(file, id, "standard_name") != standard_name) continue;
     std::array<char, NC_MAX_NAME + 1> name{};
     status = nc_inq_varname(file.id(), id, name.data());
     if (status != NC_NOERR) break;
@@ -228,7 +251,7 @@ std::vector<std::string> dimension_labels(const NcFile& file, const Variable& va
   const std::size_t length = static_cast<std::size_t>(dimension.length);
   std::vector<std::string> candidates = {dimension.full_name};
   // Auxiliary coordinates: the names in the coordinates attribute.
-  const std::string coordinates = text_attribute(file, var.varid, "coordinates");
+  const std::string coordinates = text_attribute_of(file, var.varid, "coordinates");
   std::size_t at = 0;
   while (at < coordinates.size()) {
     const std::size_t end = coordinates.find(' ', at);

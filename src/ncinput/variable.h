@@ -58,6 +58,15 @@ std::vector<std::string> variable_names(const NcFile& file, bool numeric_only);
 // that lies along it. Empty when there is none.
 std::vector<std::string> dimension_labels(const NcFile& file, const Variable& var, std::size_t dim);
 
+// A text attribute of variable `varid` (NC_GLOBAL for the file's own) up to its first NUL; empty
+// when it is absent or not text.
+std::string text_attribute(const NcFile& file, int varid, const char* attribute);
+
+// The values of the numeric coordinate variable of dimension `dim` of `var` (named like it, over
+// it alone), with its units and calendar attributes; empty when there is none.
+std::vector<double> coordinate_values(const NcFile& file, const Variable& var, std::size_t dim,
+                                      std::string& units, std::string& calendar);
+
 // Fails unless `var` is numeric.
 void require_numeric(const NcFile& file, const Variable& var);
 

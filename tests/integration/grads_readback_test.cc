@@ -1,6 +1,7 @@
 // The real client: GrADS opens our products (through the station maps we write, without running
 // stnmap) and reads back, station by station, the values that the netCDF inputs hold.
 #include <fmt/format.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -147,6 +148,67 @@ TEST(GradsReadback, DirectAndMonthlyProductsReadBackAsTheInputs) {
   // The sample holds genuine zeros and marked cells; both must have been compared.
   EXPECT_GT(zeros, 0);
   EXPECT_GT(missing, 0);
+}
+
+// With --time-axis cf, --describe and --seasonal: a real daily time axis, the inputs' words in
+// q file and q attr, and one station's seasonal cycle in one d command.
+TEST(GradsReadback, RealTimeAxesDescriptionsAndSeasonalProductsMeanWhatTheInputsSay) {
+  TempDir dir;
+  testing::generate_sample(dir.path(), kStations, 30, 3);
+  // N_Drou_mon's second axis "comb" (values 1 ... 30) as CF days since the start of 1991.
+  ASSERT_EQ(testing::run_command(
+                "cd " + testing::shell_quote(dir.path()) +
+                " && ncatted -h -a units,comb,o,c,'days since 1991-01-01 00:00:00' -a "
+                "calendar,comb,o,c,standard -a long_name,N_Drou_mon,o,c,'Drought months per "
+                "day' -a units,N_Drou_mon,o,c,months -a title,global,o,c,'Test statistics' "
+                "Num_Drou_Mon_Stn.nc"),
+            0);
+  const testing::ConverterRun run = testing::run_converter(
+      dir.path(), "-q --stations SPI_Stn.nc --time-axis cf --describe --seasonal");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(testing::list_dir(dir.path()).size(), 5u + 3 * 67);  // the inputs and 67 products
+  EXPECT_EQ(testing::read_file(dir.file("Num_Dr_Mon.ctl")),
+            "dset  ^Num_Dr_Mon.dat\ndtype station\nstnmap ^Num_Dr_Mon.dat.map\n"
+            "undef     -999.0\ntitle   Test statistics\ntdef   30 linear 00Z02jan1991 1dy\n"
+            "vars   1\nDr_Mon 0 99 Drought months per day\nendvars\n"
+            "@ dr_mon String units months\n@ dr_mon String long_name Drought months per day\n");
+
+  const std::vector<float> lon = testing::read_nc(dir.file("SPI_Stn.nc"), "lon").values;
+  const std::vector<float> lat = testing::read_nc(dir.file("SPI_Stn.nc"), "lat").values;
+  const std::string script = fmt::format(
+      "'open Num_Dr_Mon.ctl'\n'q attr'\nsay result\n'set t 1'\n'q time'\nsay result\n"
+      "'set t 30'\n'q time'\nsay result\n'reinit'\n'open Fre_scpdsi_sev.ctl'\n'q file'\n"
+      "say result\n'set gxout print'\n'set prnopts %.9g 1 1'\n'set lon {0}'\n'set lat {1}'\n"
+      "'set t 1 12'\n'd Fre(stid={2},lat={1})'\nsay result\n'quit'\n",
+      lon[kProbe], lat[kProbe], kProbe + 1);
+  testing::write_file(dir.file("meaning.gs"), script);
+  std::string output;
+  ASSERT_EQ(
+      testing::run_command(
+          "cd " + testing::shell_quote(dir.path()) + " && grads -blc 'run meaning.gs'", &output),
+      0);
+  EXPECT_THAT(output, ::testing::HasSubstr("dr_mon String units months"));
+  EXPECT_THAT(output, ::testing::HasSubstr("dr_mon String long_name Drought months per day"));
+  EXPECT_THAT(output, ::testing::HasSubstr("Time = 00Z02JAN1991 to 00Z02JAN1991"));
+  EXPECT_THAT(output, ::testing::HasSubstr("Time = 00Z31JAN1991 to 00Z31JAN1991"));
+  EXPECT_THAT(output, ::testing::HasSubstr("fre  0  99  Drought frequency by month, scpdsi sev"));
+
+  // The seasonal cycle: the 12 months of scpdsi, sev at the probe station.
+  std::istringstream in(output.substr(output.find("Tsize = 12")));
+  const std::vector<Report> cycle = parse_reports(in);
+  ASSERT_EQ(cycle.size(), 12u) << output;
+  const std::vector<float> values =
+      testing::read_nc(dir.file("Fre_Mag_Stn.nc"), "Fre_scpdsi_sev").values;  // (month, stn)
+  for (int month = 0; month < 12; ++month) {
+    SCOPED_TRACE(month + 1);
+    EXPECT_EQ(cycle[month].id, std::to_string(kProbe + 1));
+    const float expected = values[month * kStations + kProbe];
+    if (expected == -999.0f || std::isnan(expected)) {
+      EXPECT_TRUE(cycle[month].missing);
+    } else {
+      EXPECT_NEAR(cycle[month].value, expected, std::fabs(expected) * 1e-6);
+    }
+  }
 }
 
 }  // namespace
