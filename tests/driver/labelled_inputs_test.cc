@@ -190,5 +190,38 @@ TEST(LabelledInputs, MessagesPointAtWhatIsOff) {
                         "variables with --input FILE)"));
 }
 
+// A CF time axis GrADS cannot express stops a --time-axis cf run before anything is written,
+// naming the file, the coordinate variable and the reason; without the option it converts.
+TEST(TimeAxes, AxesGradsCannotExpressStopTheRunNamingTheVariable) {
+  const struct {
+    const char* attributes;  // ncatted arguments for the coordinate "comb"
+    const char* reason;
+  } cases[] = {
+      {"-a units,comb,o,c,'days since 2000-01-01' -a calendar,comb,o,c,360_day",
+       "calendar \"360_day\" cannot be expressed in GrADS"},
+      {"-a units,comb,o,c,'months since 2000-01-01'",
+       "time unit \"months\": months and years are fixed lengths in UDUNITS"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.attributes);
+    TempDir work;
+    testing::generate_sample(work.path(), 4, 5, 2);
+    ASSERT_EQ(testing::run_command("cd " + testing::shell_quote(work.path()) + " && ncatted -h " +
+                                   c.attributes + " Num_Drou_Mon_Stn.nc"),
+              0);
+    std::filesystem::create_directory(work.file("out"));
+    const testing::ConverterRun run = testing::run_converter(
+        work.path(), "-q --stations SPI_Stn.nc --output-dir out --time-axis cf");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, ::testing::StartsWith(
+                             "drought2grads: error: Num_Drou_Mon_Stn.nc: variable \"comb\": " +
+                             std::string(c.reason)));
+    EXPECT_THAT(run.err, ::testing::EndsWith("(--time-axis cf)\n"));
+    EXPECT_TRUE(testing::list_dir(work.file("out")).empty());
+    EXPECT_EQ(
+        testing::run_converter(work.path(), "-q --stations SPI_Stn.nc --output-dir out").status, 0);
+  }
+}
+
 }  // namespace
 }  // namespace d2g

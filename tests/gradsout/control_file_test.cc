@@ -31,6 +31,46 @@ TEST(ControlFile, NineLinesWithTrimmedNames) {
             "endvars\n");
 }
 
+// What a described product says: its title, description, real time axis, 365-day calendar and
+// attribute lines (the variable in lower case, as GrADS needs), each on one line of bounded
+// length.
+TEST(ControlFile, DescribedProductsSayWhatTheInputsSay) {
+  ControlDescription description;
+  description.title = "Great Plains\ndrought\tstatistics  ";
+  description.description = std::string(200, 'd');
+  description.tdef_start = "00Z01jan1991";
+  description.tdef_step = "1yr";
+  description.calendar_365_day = true;
+  description.attributes = {
+      {"units", "months"}, {"long_name", "Months\r\nin drought"}, {"empty", " \n "}};
+  EXPECT_EQ(control_file_text("Num_Dr_Mon", "Dr_Mon", 30, -999.0f, description),
+            "dset  ^Num_Dr_Mon.dat\n"
+            "dtype station\n"
+            "stnmap ^Num_Dr_Mon.dat.map\n"
+            "undef     -999.0\n"
+            "title   Great Plains drought statistics\n"
+            "options 365_day_calendar\n"
+            "tdef   30 linear 00Z01jan1991 1yr\n"
+            "vars   1\n"
+            "Dr_Mon 0 99 " +
+                std::string(150, 'd') +
+                "\n"
+                "endvars\n"
+                "@ dr_mon String units months\n"
+                "@ dr_mon String long_name Months in drought\n");
+  // Every line stays below GrADS's 512 characters, whatever the inputs say.
+  description.title = std::string(2000, 't');
+  description.attributes = {{"long_name", std::string(2000, 'l')}};
+  const std::string text = control_file_text("P", "P", 1, -999.0f, description);
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LT(end - start, 512u);
+  }
+  // Nothing asked for: the fixed nine lines.
+  EXPECT_EQ(control_file_text("P", "P", 3, -999.0f, ControlDescription{}),
+            control_file_text("P", "P", 3, -999.0f));
+}
+
 TEST(ControlFile, MarkerAndTimeCountFields) {
   const float inf = std::numeric_limits<float>::infinity();
   struct Marker {

@@ -173,6 +173,23 @@ TEST(GradsReadback, RealTimeAxesDescriptionsAndSeasonalProductsMeanWhatTheInputs
             "vars   1\nDr_Mon 0 99 Drought months per day\nendvars\n"
             "@ dr_mon String units months\n@ dr_mon String long_name Drought months per day\n");
 
+  // Every one of the 67 control files opens in GrADS.
+  std::string opens;
+  for (const std::string& name : testing::list_dir(dir.path())) {
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".ctl") {
+      opens += "'open " + name + "'\nsay 'opened ' rc\n'close 1'\n";
+    }
+  }
+  testing::write_file(dir.file("opens.gs"), opens + "'quit'\n");
+  std::string opened;
+  ASSERT_EQ(
+      testing::run_command(
+          "cd " + testing::shell_quote(dir.path()) + " && grads -blc 'run opens.gs'", &opened),
+      0);
+  std::size_t good = 0;
+  for (std::size_t at = 0; (at = opened.find("opened 0", at)) != std::string::npos; ++at) ++good;
+  EXPECT_EQ(good, 67u) << opened;
+
   const std::vector<float> lon = testing::read_nc(dir.file("SPI_Stn.nc"), "lon").values;
   const std::vector<float> lat = testing::read_nc(dir.file("SPI_Stn.nc"), "lat").values;
   const std::string script = fmt::format(
