@@ -65,41 +65,11 @@ Layout2D survey_2d(const std::string& fname, std::string_view varname, const Sta
   return layout;
 }
 
-Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const StationAxis& axis,
-                  float marker, Field2DBlock data, int32_t& status, std::ostream& log) {
-  log_opening(log, fname);
-  NcFile file(fname, status);
-  const Variable var = find_variable(file, varname, 2, status);
-  const Layout2D layout = station_layout(var, axis);
-  log_dimension(log, kStationLabel, layout.station);
-  log_dimension(log, kSecondAxisLabel, layout.second);
-  if (data.nstn != layout.station.length || data.ntime != layout.second.length) {
-    throw file.error(var.name, "the file changed while the run was reading it");
-  }
+namespace {
 
-  Read2D read;
-  read.stn_dim_name = layout.station.name;
-  read.second_dim_name = layout.second.name;
-  read.ndim1 = layout.station.length;
-  read.ndim2 = layout.second.length;
-  read.xstn.resize(static_cast<std::size_t>(read.ndim1));
-  read.xidx.resize(static_cast<std::size_t>(read.ndim2));
-  read_coordinates(file, layout.station.name, read.xstn, status);
-  read_coordinates(file, layout.second.name, read.xidx, status);
-  read.missing_cells = read_values(file, var, whole_2d(var, layout.station_first), marker,
-                                   data.data, status, read.notes);
-  file.close(status);
-  log_completed(log, fname);
-  return read;
-}
-
-Read2D rd_ncdf_slab(const std::string& fname, const SlabRead& plan, float marker, Field2DBlock data,
-                    int32_t& status, std::ostream& log) {
-  log_opening(log, fname);
-  NcFile file(fname, status);
-  const std::optional<Variable> found = lookup_variable(file, plan.varname, status);
-  if (!found) throw file.library_error(plan.varname, NC_ENOTVAR);
-  const Variable& var = *found;
+// Reads `plan` of `var` from the open `file` into `data` and logs it (after the opening line).
+Read2D read_slab(const NcFile& file, const Variable& var, const SlabRead& plan, float marker,
+                 Field2DBlock data, int32_t& status, std::ostream& log) {
   const Layout2D layout = slab_layout(var, plan);
   log_dimension(log, kStationLabel, layout.station);
   log_dimension(log, kSecondAxisLabel, layout.second);
@@ -136,6 +106,7 @@ Read2D rd_ncdf_slab(const std::string& fname, const SlabRead& plan, float marker
   read.xstn.resize(static_cast<std::size_t>(read.ndim1));
   read.xidx.resize(static_cast<std::size_t>(read.ndim2));
   read_coordinates(file, layout.station.name, read.xstn, status);
+  read_coordinates(file, layout.second.name, read.xidx, status);
   read.long_name = text_attribute(file, var.varid, "long_name");
   read.units = text_attribute(file, var.varid, "units");
   read.title = text_attribute(file, NC_GLOBAL, "title");
@@ -145,6 +116,34 @@ Read2D rd_ncdf_slab(const std::string& fname, const SlabRead& plan, float marker
     if (!read.axis_values.empty()) read.axis_variable = var.dims[plan.second_dims[0]].full_name;
   }
   read.missing_cells = read_values(file, var, slab, marker, data.data, status, read.notes);
+  return read;
+}
+
+}  // namespace
+
+Read2D rd_ncdf_2d(const std::string& fname, std::string_view varname, const StationAxis& axis,
+                  float marker, Field2DBlock data, int32_t& status, std::ostream& log) {
+  log_opening(log, fname);
+  NcFile file(fname, status);
+  const Variable var = find_variable(file, varname, 2, status);
+  const bool station_first = station_layout(var, axis).station_first;
+  const SlabRead plan{var.name,
+                      station_first ? std::size_t{0} : std::size_t{1},
+                      {station_first ? std::size_t{1} : std::size_t{0}},
+                      {}};
+  const Read2D read = read_slab(file, var, plan, marker, data, status, log);
+  file.close(status);
+  log_completed(log, fname);
+  return read;
+}
+
+Read2D rd_ncdf_slab(const std::string& fname, const SlabRead& plan, float marker, Field2DBlock data,
+                    int32_t& status, std::ostream& log) {
+  log_opening(log, fname);
+  NcFile file(fname, status);
+  const std::optional<Variable> found = lookup_variable(file, plan.varname, status);
+  if (!found) throw file.library_error(plan.varname, NC_ENOTVAR);
+  const Read2D read = read_slab(file, *found, plan, marker, data, status, log);
   file.close(status);
   log_completed(log, fname);
   return read;
