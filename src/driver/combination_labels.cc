@@ -83,7 +83,7 @@ std::size_t severity_of_combination(int32_t k) {
 }
 
 std::optional<LabelledDimension> labelled_dimension(const NcFile& file, const Variable& var,
-                                                    std::size_t dim) {
+                                                    std::size_t dim, bool strict) {
   const std::vector<std::string> labels = dimension_labels(file, var, dim);
   if (labels.empty()) return std::nullopt;
   const std::string& dim_name = var.dims[dim].full_name;
@@ -100,6 +100,8 @@ std::optional<LabelledDimension> labelled_dimension(const NcFile& file, const Va
     found.kind = LabelKind::kSeverity;
   } else if (combination_named(first)) {
     found.kind = LabelKind::kCombination;
+  } else if (!strict) {
+    return std::nullopt;
   } else {
     throw fail(
         fmt::format("label \"{}\" names no drought index ({}), severity ({}) or "

@@ -32,9 +32,10 @@ struct LabelledDimension {
 // are compared without regard to case or to blanks, hyphens and underscores between an index and a
 // severity; "moderate", "severe" and "extreme" stand for "mod", "sev" and "ext". A label outside
 // the expected set, a repeated label or a missing one ends the run naming the variable, the
-// dimension and the label.
+// dimension and the label. Not `strict`, a dimension whose first label names nothing of the kind
+// (station names along a dimension that may be the station one) has no labels.
 std::optional<LabelledDimension> labelled_dimension(const NcFile& file, const Variable& var,
-                                                    std::size_t dim);
+                                                    std::size_t dim, bool strict = true);
 
 // Combination k's position (0-based, the products' order) along a variable's labelled dimensions.
 std::size_t index_of_combination(int32_t k);     // 0 ... 5

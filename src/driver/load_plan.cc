@@ -193,19 +193,27 @@ bool is_month_axis(const Dimension& dim) {
 // The labelled dimensions of a variable, each looked up once however many reads take slices.
 class LabelCache {
  public:
+  explicit LabelCache(const StationAxis& axis) : axis_(axis) {}
+
   const std::vector<std::optional<LabelledDimension>>& of(const NcFile& file, const Variable& var) {
     auto [at, inserted] = cache_.try_emplace(var.name);
     if (inserted) {
       for (std::size_t d = 0; d < var.dims.size(); ++d) {
-        // A month axis may carry month names; it is placed by its position, not its labels.
-        at->second.push_back(is_month_axis(var.dims[d]) ? std::nullopt
-                                                        : labelled_dimension(file, var, d));
+        const Dimension& dim = var.dims[d];
+        // A month axis may carry month names, and a station axis station names (as xarray
+        // writes a string station coordinate): neither is placed by its labels.
+        const bool station_axis = dim.full_name == axis_.dim_name;
+        const bool maybe_station = dim.length == axis_.count;
+        at->second.push_back(is_month_axis(dim) || station_axis
+                                 ? std::nullopt
+                                 : labelled_dimension(file, var, d, !maybe_station));
       }
     }
     return at->second;
   }
 
  private:
+  const StationAxis& axis_;
   std::map<std::string, std::vector<std::optional<LabelledDimension>>> cache_;
 };
 
@@ -350,7 +358,7 @@ void survey_reads(std::vector<PlannedRead>& plan, const InputCatalog& inputs,
       file.reset();
       stop_if_interrupted();
       file.emplace(*path, status);
-      labels.emplace();
+      labels.emplace(axis);
     }
     const std::optional<Variable> var = lookup_variable(*file, name, status);
     if (!var) throw file->library_error(name, NC_ENOTVAR);
