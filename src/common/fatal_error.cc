@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/exit_status.h"
+#include "common/program_name.h"
 
 namespace d2g {
 
@@ -65,7 +66,7 @@ FatalError FatalError::severe(SevereError error, int unit, std::string_view abso
   const int number = static_cast<int>(error);
   return FatalError(
       fmt::format("severe ({}): {}, unit {}, file {}{}{}", number, severe_error_text(error), unit,
-                  absolute_path, cause.empty() ? "" : "\ndrought2grads: ", cause),
+                  absolute_path, cause.empty() ? "" : "\n" + message_prefix(), cause),
       number);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/fatal_error.h"
+#include "common/program_name.h"
 
 namespace d2g {
 
@@ -34,7 +35,7 @@ void exit_now(int signal) {
 void exit_at_once_on_interrupt() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     interruption_messages[message_slot(signal)] =
-        std::string("drought2grads: ") + FatalError::interrupted(signal).what() + "\n";
+        message_prefix() + FatalError::interrupted(signal).what() + "\n";
     struct sigaction action {};
     action.sa_handler = exit_now;
     sigemptyset(&action.sa_mask);

@@ -12,6 +12,7 @@
 
 #include "common/fatal_error.h"
 #include "common/interruption.h"
+#include "common/program_name.h"
 
 namespace d2g {
 
@@ -107,7 +108,7 @@ OutputLock::OutputLock(const OutputDir& dir, const std::string& first_name, int 
     }
     if (wait == Wait::kNever) return;
     if (!said) {
-      diag << "drought2grads: waiting for another run to finish writing into "
+      diag << message_prefix() << "waiting for another run to finish writing into "
            << absolute_path(dir.prefix()) << "\n";
       diag.flush();
       said = true;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gradsout/pending_file.h"
+#include "gradsout/report_encoding.h"
 
 namespace d2g {
 
@@ -12,26 +13,8 @@ namespace {
 // Time groups are packed into one buffer of about this size per write.
 constexpr std::size_t kWriteBufferBytes = std::size_t{4} << 20;
 
-void put_le32(char* at, uint32_t value) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  value = __builtin_bswap32(value);
-#endif
-  std::memcpy(at, &value, sizeof value);
-}
-
-void put_float(char* at, float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  put_le32(at, bits);
-}
-
 void put_header(char* at, const StationId& stid, float lat, float lon, int32_t levels) {
-  std::memcpy(at, stid.data(), stid.size());
-  put_float(at + 8, lat);
-  put_float(at + 12, lon);
-  put_float(at + 16, 0.0f);
-  put_le32(at + 20, static_cast<uint32_t>(levels));
-  put_le32(at + 24, 1u);
+  put_report_header(at, stid.data(), lat, lon, 0.0f, levels, true, ByteOrder::kLittle);
 }
 
 }  // namespace
@@ -69,7 +52,7 @@ void write_station_data(PendingFile& out, const Field2D& data, const std::vector
       const float* values = data.time_step(first + g);
       char* group = buffer.data() + static_cast<std::size_t>(g) * group_bytes;
       for (std::size_t j = 0; j < stations; ++j) {
-        put_float(group + j * kReportBytes + 28, values[j]);
+        put_f32(group + j * kReportBytes + 28, values[j], ByteOrder::kLittle);
       }
     }
     out.write(buffer.data(), static_cast<std::size_t>(groups) * group_bytes);

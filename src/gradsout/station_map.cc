@@ -46,4 +46,24 @@ std::vector<char> station_map_bytes(int32_t nstn, int32_t ntime) {
   return bytes;
 }
 
+std::vector<char> station_map_bytes(const std::vector<int64_t>& offsets,
+                                    const std::vector<int32_t>& reports, int32_t most_values) {
+  if (offsets.empty() || offsets.size() != reports.size() ||
+      offsets.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+    throw std::invalid_argument("station map without time groups or with unequal tables");
+  }
+  std::vector<char> bytes(kMagic, kMagic + kMagicBytes);
+  bytes.reserve(kMagicBytes + 8 + 8 * offsets.size());
+  put_be32(bytes, static_cast<int64_t>(offsets.size()));
+  put_be32(bytes, most_values);
+  for (int64_t offset : offsets) {
+    if (offset < 0 || offset > kLargestMapOffset) {
+      throw std::invalid_argument("station map offset beyond its 32-bit field");
+    }
+    put_be32(bytes, offset);
+  }
+  for (int32_t count : reports) put_be32(bytes, count);
+  return bytes;
+}
+
 }  // namespace d2g

@@ -21,4 +21,11 @@ bool station_map_addressable(int32_t nstn, int32_t ntime);
 // checks station_map_addressable first.
 std::vector<char> station_map_bytes(int32_t nstn, int32_t ntime);
 
+// The map of any station data set from its time groups' offsets and report counts, and the
+// most floats in one report. Fails unless every offset fits the map's field.
+std::vector<char> station_map_bytes(const std::vector<int64_t>& offsets,
+                                    const std::vector<int32_t>& reports, int32_t most_values);
+// The largest byte offset a station map can hold.
+inline constexpr int64_t kLargestMapOffset = 2147483647;
+
 }  // namespace d2g

@@ -13,7 +13,7 @@
 #include "gradsout/control_file.h"
 #include "gradsout/output_dir.h"
 #include "gradsout/pending_file.h"
-#include "gradsout/product_swap.h"
+#include "gradsout/product_commit.h"
 #include "gradsout/station_map.h"
 
 namespace d2g {
@@ -23,25 +23,6 @@ namespace {
 bool exists(const OutputDir& dir, const std::string& name) {
   struct stat info {};
   return ::fstatat(dir.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-// Whether `name` is a regular file holding exactly `content`.
-bool holds(const OutputDir& dir, const std::string& name, std::string_view content) {
-  struct stat info {};
-  if (::fstatat(dir.fd(), name.c_str(), &info, 0) != 0 || !S_ISREG(info.st_mode) ||
-      static_cast<std::size_t>(info.st_size) != content.size()) {
-    return false;
-  }
-  const int fd = ::openat(dir.fd(), name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::string found(content.size() + 1, '\0');
-  std::size_t got = 0;
-  ssize_t n;
-  while (got < found.size() && (n = ::read(fd, found.data() + got, found.size() - got)) > 0) {
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  return got == content.size() && found.compare(0, got, content) == 0;
 }
 
 }  // namespace
@@ -71,9 +52,6 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
   const std::string control_name = product + ".ctl";
   const std::string map_name = data_name + ".map";
   const OutputDir output(std::string(trim_right(dir)), data_name, kDataUnit);
-  auto step = [&](CommitStep done) {
-    if (context.on_commit_step) context.on_commit_step(product, done);
-  };
 
   // A product without time steps leaves an existing data file as it was.
   std::optional<PendingFile> data_file;
@@ -92,53 +70,18 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
       description = at->second;
     }
   }
-  const std::string control = control_file_text(name, ctlvar, ntime, context.undef, description);
-  std::vector<char> map;
-  if (ntime > 0) map = station_map_bytes(nstn, ntime);
-  const bool map_current = ntime > 0
-                               ? holds(output, map_name, std::string_view(map.data(), map.size()))
-                               : !exists(output, map_name);
-  const bool withdraw_control = !map_current || !holds(output, control_name, control);
-
-  std::optional<PendingFile> control_file;
-  if (withdraw_control) {
-    control_file.emplace(output, control_name, kControlUnit, context.durable);
-    control_file->write(control.data(), control.size());
-    control_file->finish();
-  }
-  std::optional<PendingFile> map_file;
-  if (!map_current && ntime > 0) {
-    map_file.emplace(output, map_name, kMapUnit, context.durable);
-    map_file->write(map.data(), map.size());
-    map_file->finish();
-  }
-
-  // Swap in. While data and map change the product has no control file, and a map that no
-  // longer fits is withdrawn before the data changes: a process killed at any instant leaves no
-  // control file or map beside data they do not describe. A failure puts everything back.
-  ProductSwap swap(output);
-  if (withdraw_control) {
-    swap.withdraw(control_name, kControlUnit);
-    step(CommitStep::kControlWithdrawn);
-  }
-  if (!map_current) {
-    swap.withdraw(map_name, kMapUnit);
-    step(CommitStep::kMapWithdrawn);
-  }
-  if (data_file) {
-    swap.put(*data_file);
-    step(CommitStep::kDataReplaced);
-  }
-  if (map_file) {
-    swap.put(*map_file);
-    step(CommitStep::kMapReplaced);
-  }
-  if (control_file) {
-    swap.put(*control_file);
-    step(CommitStep::kControlReplaced);
-  }
-  swap.complete(context.reaper);
-  if (context.durable) output.sync(control_name, kControlUnit);
+  ProductCommit commit;
+  commit.product = product;
+  if (data_file) commit.data.push_back(&*data_file);
+  commit.control_name = control_name;
+  commit.control = control_file_text(name, ctlvar, ntime, context.undef, description);
+  commit.map_name = map_name;
+  if (ntime > 0) commit.map = station_map_bytes(nstn, ntime);
+  CommitSettings settings;
+  settings.durable = context.durable;
+  settings.reaper = context.reaper;
+  settings.on_commit_step = context.on_commit_step;
+  commit_product(output, commit, settings);
 }
 
 }  // namespace d2g

@@ -15,21 +15,12 @@
 #include "common/field2d.h"
 #include "common/stations.h"
 #include "gradsout/control_file.h"
+#include "gradsout/product_commit.h"
 #include "gradsout/station_data.h"
 
 namespace d2g {
 
 class FileReaper;
-
-// The steps of swapping a product in, in their order. A step that has nothing to do is skipped:
-// when the control file and the map are already what they must be, only the data file changes.
-enum class CommitStep {
-  kControlWithdrawn,  // the old control file moved aside: the product cannot be opened
-  kMapWithdrawn,      // the old map moved aside, when it does not fit the new data
-  kDataReplaced,      // the new data file in place
-  kMapReplaced,       // the new map in place
-  kControlReplaced,   // the new control file in place: the product is complete
-};
 
 // What the product writer takes from the run besides its arguments.
 struct StationWriterContext {

@@ -5,7 +5,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <string>
+
+#include "common/program_name.h"
 
 namespace d2g {
 
@@ -17,13 +21,14 @@ char crash_message[kMessageBytes];
 volatile sig_atomic_t crash_message_length = 0;
 std::string current_input;
 
-constexpr char kOutOfMemory[] = "drought2grads: severe (41): insufficient virtual memory\n";
+char out_of_memory_message[128];
+std::size_t out_of_memory_length = 0;
 constexpr std::size_t kHeadroomBytes = std::size_t{32} << 20;
 
 void prepare_message(const std::string& path) {
   crash_message_length = 0;
   if (path.empty()) return;
-  const std::string text = "drought2grads: error: " + path +
+  const std::string text = message_prefix() + "error: " + path +
                            ": the netCDF library crashed reading this file; it is damaged or "
                            "not a netCDF file\n";
   const std::size_t length = text.size() < kMessageBytes ? text.size() : kMessageBytes;
@@ -41,7 +46,7 @@ void on_crash(int signal) {
     return;
   }
   if (address_space_exhausted()) {
-    (void)!write(STDERR_FILENO, kOutOfMemory, sizeof kOutOfMemory - 1);
+    (void)!write(STDERR_FILENO, out_of_memory_message, out_of_memory_length);
     _exit(41);
   }
   (void)!write(STDERR_FILENO, crash_message, static_cast<std::size_t>(crash_message_length));
@@ -60,6 +65,9 @@ bool address_space_exhausted() {
 }
 
 void install_library_crash_handlers() {
+  const std::string out_of_memory = message_prefix() + "severe (41): insufficient virtual memory\n";
+  out_of_memory_length = std::min(out_of_memory.size(), sizeof out_of_memory_message);
+  memcpy(out_of_memory_message, out_of_memory.data(), out_of_memory_length);
   // The handler runs on a stack of its own: a crash may come from a stack overflow.
   static char stack[64 * 1024];
   stack_t alternate{};
