@@ -8,14 +8,10 @@
 
 namespace d2g {
 
-namespace {
-
-bool exists(const OutputDir& dir, const std::string& name) {
+bool file_exists_in(const OutputDir& dir, const std::string& name) {
   struct stat info {};
   return ::fstatat(dir.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
-
-}  // namespace
 
 bool file_holds(const OutputDir& dir, const std::string& name, std::string_view content) {
   struct stat info {};
@@ -43,9 +39,9 @@ void commit_product(const OutputDir& output, ProductCommit& commit,
   const bool map_current = !commit.map.empty()
                                ? file_holds(output, commit.map_name,
                                             std::string_view(commit.map.data(), commit.map.size()))
-                               : !exists(output, commit.map_name);
+                               : !file_exists_in(output, commit.map_name);
   bool withdraw_others = false;
-  for (const std::string& name : commit.withdrawn) withdraw_others |= exists(output, name);
+  for (const std::string& name : commit.withdrawn) withdraw_others |= file_exists_in(output, name);
   const bool withdraw_control =
       !map_current || withdraw_others || !file_holds(output, commit.control_name, commit.control);
 
@@ -72,7 +68,7 @@ void commit_product(const OutputDir& output, ProductCommit& commit,
     step(CommitStep::kMapWithdrawn);
   }
   for (const std::string& name : commit.withdrawn) {
-    if (exists(output, name)) swap.withdraw(name, kDataUnit);
+    if (file_exists_in(output, name)) swap.withdraw(name, kDataUnit);
   }
   for (PendingFile* data : commit.data) {
     swap.put(*data);

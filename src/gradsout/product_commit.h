@@ -48,6 +48,8 @@ struct ProductCommit {
   std::vector<std::string> withdrawn;
 };
 
+// Whether `dir` has an entry `name` (of any kind).
+bool file_exists_in(const OutputDir& dir, const std::string& name);
 // Whether `name` is a regular file holding exactly `content`.
 bool file_holds(const OutputDir& dir, const std::string& name, std::string_view content);
 

@@ -18,15 +18,6 @@
 
 namespace d2g {
 
-namespace {
-
-bool exists(const OutputDir& dir, const std::string& name) {
-  struct stat info {};
-  return ::fstatat(dir.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-}  // namespace
-
 void require_replaceable_product(std::string_view name, std::string_view dir) {
   const std::string base(trim_right(name));
   const OutputDir output(std::string(trim_right(dir)), base + ".dat", kDataUnit);
@@ -55,7 +46,7 @@ void write_grads_stn(const Field2D& data, const std::vector<float>& lon,
 
   // A product without time steps leaves an existing data file as it was.
   std::optional<PendingFile> data_file;
-  if (ntime > 0 || !exists(output, data_name)) {
+  if (ntime > 0 || !file_exists_in(output, data_name)) {
     data_file.emplace(output, data_name, kDataUnit, context.durable);
     write_station_data(*data_file, data, lon, lat, nstn, ntime, context.station, context.stid,
                        context.buffer);
