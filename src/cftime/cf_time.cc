@@ -247,8 +247,7 @@ TimeUnits parse_time_units(std::string_view text) {
   in.blanks();
   if (!in.done()) throw bad("\"" + in.rest() + "\" after the date");
   if (offset_minutes != 0) {
-    result.epoch =
-        add_seconds(result.epoch, -60.0 * offset_minutes, Calendar::kProlepticGregorian);
+    result.epoch = add_seconds(result.epoch, -60.0 * offset_minutes, Calendar::kProlepticGregorian);
   }
   return result;
 }
@@ -267,9 +266,20 @@ CivilTime add_seconds(const CivilTime& epoch, double seconds, Calendar calendar)
   return time;
 }
 
+long double absolute_seconds(const CivilTime& time, Calendar calendar) {
+  return total_seconds(time, calendar);
+}
+
+CivilTime civil_time(long double seconds, Calendar calendar) {
+  const CivilTime day_zero = date_of_day(0, calendar);
+  return add_seconds(day_zero, static_cast<double>(seconds - total_seconds(day_zero, calendar)),
+                     calendar);
+}
+
 std::string grads_time(const CivilTime& time) {
-  const std::string clock = time.minute == 0 ? fmt::format("{:02d}Z", time.hour)
-                                             : fmt::format("{:02d}:{:02d}Z", time.hour, time.minute);
+  const std::string clock = time.minute == 0
+                                ? fmt::format("{:02d}Z", time.hour)
+                                : fmt::format("{:02d}:{:02d}Z", time.hour, time.minute);
   return fmt::format("{}{:02d}{}{}", clock, time.day, kMonthNames[time.month - 1], time.year);
 }
 
@@ -285,11 +295,13 @@ GradsAxis grads_axis(const std::vector<double>& values, const TimeUnits& units, 
     const long double seconds = epoch + static_cast<long double>(values[i]) * units.unit_seconds;
     const long double whole = std::round(seconds / 60);
     if (std::fabs(seconds - whole * 60) > 1e-3L) {
-      throw CfTimeError(fmt::format("time {} ({}) is not on a whole minute, the finest step GrADS "
-                                    "has",
-                                    i + 1, values[i]));
+      throw CfTimeError(
+          fmt::format("time {} ({}) is not on a whole minute, the finest step GrADS "
+                      "has",
+                      i + 1, values[i]));
     }
-    if (whole < 0) throw CfTimeError(fmt::format("time {} ({}) is before year 1", i + 1, values[i]));
+    if (whole < 0)
+      throw CfTimeError(fmt::format("time {} ({}) is before year 1", i + 1, values[i]));
     minutes.push_back(static_cast<int64_t>(whole));
     // Minutes since day 0 (0001-01-01 Gregorian, whatever the epoch's calendar).
     const int64_t total = static_cast<int64_t>(whole);
@@ -299,9 +311,10 @@ GradsAxis grads_axis(const std::vector<double>& values, const TimeUnits& units, 
     times.push_back(time);
     const CivilTime& t = times.back();
     if (calendar == Calendar::kStandard && before_gregorian_reform(t.year, t.month, t.day)) {
-      throw CfTimeError(fmt::format("time {} ({}) is before 1582-10-15, where the standard calendar "
-                                    "is Julian, which GrADS cannot express",
-                                    i + 1, values[i]));
+      throw CfTimeError(
+          fmt::format("time {} ({}) is before 1582-10-15, where the standard calendar "
+                      "is Julian, which GrADS cannot express",
+                      i + 1, values[i]));
     }
   }
   GradsAxis axis;
@@ -322,9 +335,10 @@ GradsAxis grads_axis(const std::vector<double>& values, const TimeUnits& units, 
   }
   if (monthly) {
     if (times[0].day > 28) {
-      throw CfTimeError(fmt::format("the times fall on day {} of their months, from which GrADS "
-                                    "cannot step by months",
-                                    times[0].day));
+      throw CfTimeError(
+          fmt::format("the times fall on day {} of their months, from which GrADS "
+                      "cannot step by months",
+                      times[0].day));
     }
     axis.step = month_step % 12 == 0 ? fmt::format("{}yr", month_step / 12)
                                      : fmt::format("{}mo", month_step);

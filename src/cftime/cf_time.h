@@ -39,8 +39,8 @@ struct CivilTime {
   int minute = 0;
   double second = 0;
   bool operator==(const CivilTime& other) const {
-    return year == other.year && month == other.month && day == other.day &&
-           hour == other.hour && minute == other.minute && second == other.second;
+    return year == other.year && month == other.month && day == other.day && hour == other.hour &&
+           minute == other.minute && second == other.second;
   }
 };
 
@@ -65,6 +65,11 @@ CivilTime date_of_day(int64_t days, Calendar calendar);
 
 // `epoch` plus `seconds` in `calendar`, to the nearest millisecond.
 CivilTime add_seconds(const CivilTime& epoch, double seconds, Calendar calendar);
+
+// Seconds from 0001-01-01 00:00 (day number 0) to `time` in `calendar`.
+long double absolute_seconds(const CivilTime& time, Calendar calendar);
+// The moment `seconds` from day number 0, to the nearest millisecond.
+CivilTime civil_time(long double seconds, Calendar calendar);
 
 // GrADS's form of a time: "00Z01jan1991", "06:30Z15mar2000".
 std::string grads_time(const CivilTime& time);

@@ -2,6 +2,8 @@
 // the working directory, the station list at its fixed path, products in the working directory.
 #pragma once
 
+#include "common/marker.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,9 +37,5 @@ std::string input_path(const Options& options, const std::string& name);
 
 // The directory prefix handed to the product writer, ending in "/".
 std::string output_prefix(const Options& options);
-
-// A missing-value marker from its text: a finite single-precision number, or "nan" (any case).
-// Nothing for anything else, including numbers beyond single precision and infinities.
-std::optional<float> parse_undef(std::string_view text);
 
 }  // namespace d2g

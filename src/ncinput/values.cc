@@ -160,18 +160,18 @@ bool in_stored_order(const Hyperslab& slab) {
   return true;
 }
 
-template <class T>
-int64_t convert(const NcFile& file, const Variable& var, const Hyperslab& slab, float marker,
-                float* out, int32_t& status, std::vector<std::string>& notes) {
+template <class T, class Out>
+int64_t convert(const NcFile& file, const Variable& var, const Hyperslab& slab, Out marker,
+                Out* out, int32_t& status, std::vector<std::string>& notes) {
   const std::size_t count = slab.size();
   const Markers<T> found = missing_markers<T>(file, var, notes);
   const std::vector<T>& markers = found.values;
   const bool nan_missing = found.nan;
   const Packing pack = packing(file, var);
-  const bool direct = std::is_same_v<T, float> && !pack.packed && in_stored_order(slab);
+  const bool direct = std::is_same_v<T, Out> && !pack.packed && in_stored_order(slab);
   std::vector<T> stored;
   T* raw = nullptr;
-  if constexpr (std::is_same_v<T, float>) {
+  if constexpr (std::is_same_v<T, Out>) {
     if (direct) raw = out;
   }
   if (raw == nullptr) {
@@ -204,7 +204,7 @@ int64_t convert(const NcFile& file, const Variable& var, const Hyperslab& slab, 
   std::size_t offset = 0;
   for (std::size_t i = 0; i < count; ++i) {
     const T value = raw[i];
-    float result;
+    Out result;
     bool nan = false;
     if constexpr (std::is_floating_point_v<T>) nan = nan_missing && std::isnan(value);
     if (nan || std::find(markers.begin(), markers.end(), value) != markers.end()) {
@@ -213,9 +213,9 @@ int64_t convert(const NcFile& file, const Variable& var, const Hyperslab& slab, 
     } else {
       const double unpacked =
           pack.packed ? static_cast<double>(value) * pack.scale + pack.offset : value;
-      result = static_cast<float>(unpacked);
+      result = static_cast<Out>(unpacked);
       // A finite value beyond single precision would reach GrADS as an infinity.
-      if (std::isinf(result) && std::isfinite(unpacked)) {
+      if (std::is_same_v<Out, float> && std::isinf(result) && std::isfinite(unpacked)) {
         throw file.error(var.name, nc_strerror(NC_ERANGE));
       }
     }
@@ -239,6 +239,20 @@ std::size_t Hyperslab::size() const {
   return values;
 }
 
+Hyperslab whole_variable(const Variable& var) {
+  Hyperslab slab;
+  std::size_t stride = 1;
+  slab.start.assign(var.dims.size(), 0);
+  slab.count.assign(var.dims.size(), 0);
+  slab.stride.assign(var.dims.size(), 0);
+  for (std::size_t d = var.dims.size(); d-- > 0;) {
+    slab.count[d] = static_cast<std::size_t>(var.dims[d].length);
+    slab.stride[d] = stride;
+    stride *= slab.count[d];
+  }
+  return slab;
+}
+
 Hyperslab whole_2d(const Variable& var, bool station_first) {
   const std::size_t first = static_cast<std::size_t>(var.dims[0].length);
   const std::size_t last = static_cast<std::size_t>(var.dims[1].length);
@@ -247,42 +261,58 @@ Hyperslab whole_2d(const Variable& var, bool station_first) {
   return {{0, 0}, {first, last}, {last, 1}};
 }
 
-int64_t read_values(const NcFile& file, const Variable& var, const Hyperslab& slab, float marker,
-                    float* out, int32_t& status, std::vector<std::string>& notes) {
+namespace {
+
+template <class Out>
+int64_t read_as(const NcFile& file, const Variable& var, const Hyperslab& slab, Out marker,
+                Out* out, int32_t& status, std::vector<std::string>& notes) {
   if (slab.size() == 0) return 0;
   // The raw values are read in the variable's own type; unsigned ones through the unsigned type
   // of the same width.
   const bool as_unsigned = declared_unsigned(file, var);
   switch (var.type) {
     case NC_BYTE:
-      if (as_unsigned) return convert<unsigned char>(file, var, slab, marker, out, status, notes);
-      return convert<signed char>(file, var, slab, marker, out, status, notes);
+      if (as_unsigned) return convert<unsigned char, Out>(file, var, slab, marker, out, status, notes);
+      return convert<signed char, Out>(file, var, slab, marker, out, status, notes);
     case NC_UBYTE:
-      return convert<unsigned char>(file, var, slab, marker, out, status, notes);
+      return convert<unsigned char, Out>(file, var, slab, marker, out, status, notes);
     case NC_SHORT:
-      if (as_unsigned) return convert<unsigned short>(file, var, slab, marker, out, status, notes);
-      return convert<short>(file, var, slab, marker, out, status, notes);
+      if (as_unsigned) return convert<unsigned short, Out>(file, var, slab, marker, out, status, notes);
+      return convert<short, Out>(file, var, slab, marker, out, status, notes);
     case NC_USHORT:
-      return convert<unsigned short>(file, var, slab, marker, out, status, notes);
+      return convert<unsigned short, Out>(file, var, slab, marker, out, status, notes);
     case NC_INT:
-      if (as_unsigned) return convert<unsigned int>(file, var, slab, marker, out, status, notes);
-      return convert<int>(file, var, slab, marker, out, status, notes);
+      if (as_unsigned) return convert<unsigned int, Out>(file, var, slab, marker, out, status, notes);
+      return convert<int, Out>(file, var, slab, marker, out, status, notes);
     case NC_UINT:
-      return convert<unsigned int>(file, var, slab, marker, out, status, notes);
+      return convert<unsigned int, Out>(file, var, slab, marker, out, status, notes);
     case NC_INT64:
       if (as_unsigned) {
-        return convert<unsigned long long>(file, var, slab, marker, out, status, notes);
+        return convert<unsigned long long, Out>(file, var, slab, marker, out, status, notes);
       }
-      return convert<long long>(file, var, slab, marker, out, status, notes);
+      return convert<long long, Out>(file, var, slab, marker, out, status, notes);
     case NC_UINT64:
-      return convert<unsigned long long>(file, var, slab, marker, out, status, notes);
+      return convert<unsigned long long, Out>(file, var, slab, marker, out, status, notes);
     case NC_FLOAT:
-      return convert<float>(file, var, slab, marker, out, status, notes);
+      return convert<float, Out>(file, var, slab, marker, out, status, notes);
     case NC_DOUBLE:
-      return convert<double>(file, var, slab, marker, out, status, notes);
+      return convert<double, Out>(file, var, slab, marker, out, status, notes);
     default:
       throw file.error(var.name, " is not numeric");
   }
+}
+
+}  // namespace
+
+int64_t read_values(const NcFile& file, const Variable& var, const Hyperslab& slab, float marker,
+                    float* out, int32_t& status, std::vector<std::string>& notes) {
+  return read_as<float>(file, var, slab, marker, out, status, notes);
+}
+
+int64_t read_values(const NcFile& file, const Variable& var, const Hyperslab& slab, double* out,
+                    int32_t& status, std::vector<std::string>& notes) {
+  return read_as<double>(file, var, slab, std::numeric_limits<double>::quiet_NaN(), out, status,
+                         notes);
 }
 
 }  // namespace d2g

@@ -42,4 +42,12 @@ Hyperslab whole_2d(const Variable& var, bool station_first);
 int64_t read_values(const NcFile& file, const Variable& var, const Hyperslab& slab, float marker,
                     float* out, int32_t& status, std::vector<std::string>& notes);
 
+// The same in double precision, missing cells NaN: for coordinates (times, positions, levels)
+// that single precision would round.
+int64_t read_values(const NcFile& file, const Variable& var, const Hyperslab& slab, double* out,
+                    int32_t& status, std::vector<std::string>& notes);
+
+// The whole of `var`, in its stored order.
+Hyperslab whole_variable(const Variable& var);
+
 }  // namespace d2g

@@ -1,0 +1,170 @@
+#include "cf2grads/reports.h"
+
+#include <array>
+#include <cmath>
+#include <queue>
+#include <utility>
+
+namespace d2g::cf2grads {
+
+namespace {
+
+// Walks one series' usable observations in time order, knowing the group of the next one.
+struct Cursor {
+  int64_t k = 0;
+  int64_t count = 0;
+  int64_t group = 0;  // of observation k; beyond the last group when done
+  double offset = 0;
+};
+
+class ReportBuilder {
+ public:
+  ReportBuilder(const DataSet& data, float undef, ReportStream& stream)
+      : data_(data), undef_(undef), stream_(stream), surface_(data.surface_vars) {
+    for (const Station& station : data.stations) {
+      std::array<char, 8> id;
+      id.fill(' ');
+      for (std::size_t c = 0; c < station.grads_id.size() && c < 8; ++c)
+        id[c] = station.grads_id[c];
+      ids_.push_back(id);
+    }
+  }
+
+  void advance(const Series& series, Cursor& cursor) const {
+    while (cursor.k < cursor.count && !usable(data_, series, cursor.k)) ++cursor.k;
+    if (cursor.k >= cursor.count) {
+      cursor.group = data_.ngroups;
+      return;
+    }
+    const cf::FeatureData& f = data_.files[series.file];
+    const int64_t e = f.element(series.station, cursor.k);
+    const double t = f.time[static_cast<std::size_t>(
+        cf::FeatureData::at(f.layout.time.strides, series.station, e, 0))];
+    const auto [group, offset] = data_.grid->place(t);
+    cursor.group = group;
+    cursor.offset = offset;
+  }
+
+  // Writes observation `cursor.k` of `series`, unless every value of it is missing.
+  void emit(const Series& series, const Cursor& cursor, ReportTally& tally) {
+    const cf::FeatureData& f = data_.files[series.file];
+    const cf::DsgLayout& l = f.layout;
+    const int64_t s = series.station;
+    const int64_t e = f.element(s, cursor.k);
+    bool any = false;
+    for (std::size_t v = 0; v < data_.surface_vars; ++v) {
+      const DataVar& var = data_.vars[v];
+      const float value = f.values[var.source][static_cast<std::size_t>(
+          cf::FeatureData::at(l.data[var.source].at.strides, s, e, 0))];
+      surface_[v] = value;
+      any |= !missing(value);
+    }
+    levels_.clear();
+    const std::size_t level_vars = data_.vars.size() - data_.surface_vars;
+    int32_t nlevels = 0;
+    if (level_vars > 0) {
+      for (int64_t i = 0, n = f.level_count(e); i < n; ++i) {
+        const int64_t level = f.level(e, i);
+        const double z =
+            f.z[static_cast<std::size_t>(cf::FeatureData::at(l.z->strides, s, e, level))];
+        if (std::isnan(z)) continue;
+        const std::size_t mark = levels_.size();
+        levels_.push_back(static_cast<float>(z));
+        bool level_any = false;
+        for (std::size_t v = data_.surface_vars; v < data_.vars.size(); ++v) {
+          const DataVar& var = data_.vars[v];
+          const float value = f.values[var.source][static_cast<std::size_t>(
+              cf::FeatureData::at(l.data[var.source].at.strides, s, e, level))];
+          levels_.push_back(value);
+          level_any |= !missing(value);
+        }
+        // A level without a value is padding of a shorter profile.
+        if (!level_any) {
+          levels_.resize(mark);
+        } else {
+          ++nlevels;
+        }
+      }
+    }
+    if (!any && nlevels == 0) {
+      ++tally.all_missing;
+      return;
+    }
+    const double lat = f.lat[static_cast<std::size_t>(cf::FeatureData::at(l.lat.strides, s, e, 0))];
+    const double lon = f.lon[static_cast<std::size_t>(cf::FeatureData::at(l.lon.strides, s, e, 0))];
+    stream_.report(ids_[static_cast<std::size_t>(series.global)].data(), static_cast<float>(lat),
+                   static_cast<float>(lon), static_cast<float>(cursor.offset), surface_.data(),
+                   static_cast<int32_t>(data_.surface_vars), levels_.data(), nlevels,
+                   static_cast<int32_t>(level_vars));
+    ++tally.reports;
+  }
+
+ private:
+  bool missing(float value) const {
+    return value == undef_ || (std::isnan(undef_) && std::isnan(value));
+  }
+
+  const DataSet& data_;
+  float undef_;
+  ReportStream& stream_;
+  std::vector<std::array<char, 8>> ids_;
+  std::vector<float> surface_;
+  std::vector<float> levels_;
+};
+
+}  // namespace
+
+ReportTally write_reports(const DataSet& data, float undef, ReportStream& stream,
+                          const std::function<void(int64_t group)>& before_group) {
+  ReportTally tally;
+  ReportBuilder builder(data, undef, stream);
+  std::vector<Cursor> cursors(data.series.size());
+  int64_t usable_observations = 0;
+  for (std::size_t i = 0; i < data.series.size(); ++i) {
+    const Series& series = data.series[i];
+    cursors[i].count = data.files[series.file].element_count(series.station);
+    usable_observations += cursors[i].count;
+    builder.advance(series, cursors[i]);
+  }
+  // Emits series i's observations in group g, then finds its next group.
+  auto drain = [&](std::size_t i, int64_t g) {
+    Cursor& cursor = cursors[i];
+    while (cursor.group == g) {
+      builder.emit(data.series[i], cursor, tally);
+      ++cursor.k;
+      builder.advance(data.series[i], cursor);
+    }
+  };
+  // Where most groups hold most series, a scan of every series per group is cheapest; where the
+  // groups are sparse, a queue of the series by their next group.
+  const bool dense = static_cast<double>(data.ngroups) * static_cast<double>(cursors.size()) <=
+                     8.0 * static_cast<double>(usable_observations) + 1e7;
+  using Next = std::pair<int64_t, std::size_t>;
+  std::priority_queue<Next, std::vector<Next>, std::greater<>> queue;
+  if (!dense) {
+    for (std::size_t i = 0; i < cursors.size(); ++i) {
+      if (cursors[i].group < data.ngroups) queue.emplace(cursors[i].group, i);
+    }
+  }
+  for (int64_t g = 0; g < data.ngroups; ++g) {
+    before_group(g);
+    const int64_t reports = tally.reports;
+    if (dense) {
+      for (std::size_t i = 0; i < cursors.size(); ++i) {
+        if (cursors[i].group == g) drain(i, g);
+      }
+    } else {
+      while (!queue.empty() && queue.top().first == g) {
+        const std::size_t i = queue.top().second;
+        queue.pop();
+        drain(i, g);
+        if (cursors[i].group < data.ngroups) queue.emplace(cursors[i].group, i);
+      }
+    }
+    if (tally.reports == reports) ++tally.empty_groups;
+    stream.end_group();
+  }
+  return tally;
+}
+
+}  // namespace d2g::cf2grads
