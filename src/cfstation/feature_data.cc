@@ -162,7 +162,7 @@ FeatureData read_feature(const NcFile& file, DsgLayout layout, float marker, int
         t = static_cast<double>(epoch + static_cast<long double>(t) * units.unit_seconds);
     }
   } catch (const cftime::CfTimeError& error) {
-    throw file.error(l.time.var.name, std::string(": ") + error.what());
+    throw file.error(l.time.var.name, error.what());
   }
   data.lat = read_doubles(file, l.lat.var, status, notes);
   data.lon = read_doubles(file, l.lon.var, status, notes);
