@@ -55,17 +55,42 @@ int64_t element_of(const DataSet& data, const Series& series, int64_t k) {
   return data.files[series.file].element(series.station, k);
 }
 
-bool usable(const DataSet& data, const Series& series, int64_t k) {
+Observation classify(const DataSet& data, const Series& series, int64_t k) {
   const cf::FeatureData& f = data.files[series.file];
-  const int64_t e = f.element(series.station, k);
+  const int64_t s = series.station;
+  const int64_t e = f.element(s, k);
   const cf::DsgLayout& l = f.layout;
-  return !std::isnan(coordinate(f.time, l.time.strides, series.station, e)) &&
-         !std::isnan(coordinate(f.lat, l.lat.strides, series.station, e)) &&
-         !std::isnan(coordinate(f.lon, l.lon.strides, series.station, e));
+  if (std::isnan(coordinate(f.time, l.time.strides, s, e))) return Observation::kNoTime;
+  if (std::isnan(coordinate(f.lat, l.lat.strides, s, e)) ||
+      std::isnan(coordinate(f.lon, l.lon.strides, s, e))) {
+    return Observation::kNoPosition;
+  }
+  auto present = [&](const DataVar& var, int64_t level) {
+    const float value = f.values[var.source][static_cast<std::size_t>(
+        cf::FeatureData::at(l.data[var.source].at.strides, s, e, level))];
+    return !(value == data.undef || (std::isnan(data.undef) && std::isnan(value)));
+  };
+  for (std::size_t v = 0; v < data.surface_vars; ++v) {
+    if (present(data.vars[v], 0)) return Observation::kUsable;
+  }
+  if (data.vars.size() > data.surface_vars) {
+    for (int64_t i = 0, n = f.level_count(e); i < n; ++i) {
+      const int64_t level = f.level(e, i);
+      if (std::isnan(
+              f.z[static_cast<std::size_t>(cf::FeatureData::at(l.z->strides, s, e, level))])) {
+        continue;
+      }
+      for (std::size_t v = data.surface_vars; v < data.vars.size(); ++v) {
+        if (present(data.vars[v], level)) return Observation::kUsable;
+      }
+    }
+  }
+  return Observation::kNoValue;
 }
 
 DataSet load_data_set(const Options& options) {
   DataSet data;
+  data.undef = options.undef;
   const std::string id_variable = options.station_ids == "number" ? "" : options.station_ids;
   for (const std::string& path : options.inputs) {
     require_regular_input(path);
@@ -186,15 +211,11 @@ DataSet load_data_set(const Options& options) {
       ++data.observations;
       const int64_t e = f.element(series.station, k);
       const double t = coordinate(f.time, l.time.strides, series.station, e);
-      if (std::isnan(t)) {
-        ++data.no_time;
-        continue;
-      }
-      if (std::isnan(coordinate(f.lat, l.lat.strides, series.station, e)) ||
-          std::isnan(coordinate(f.lon, l.lon.strides, series.station, e))) {
-        ++data.no_position;
-        continue;
-      }
+      const Observation kind = classify(data, series, k);
+      data.no_time += kind == Observation::kNoTime;
+      data.no_position += kind == Observation::kNoPosition;
+      data.no_value += kind == Observation::kNoValue;
+      if (kind != Observation::kUsable) continue;
       try {
         finder.add(t);
       } catch (const cftime::CfTimeError& error) {

@@ -54,6 +54,8 @@ struct DataSet {
   int64_t no_time = 0;
   int64_t no_position = 0;
   int64_t no_id = 0;
+  int64_t no_value = 0;  // every value missing
+  float undef = -999.0f;
   std::vector<std::string> notes;
 };
 
@@ -61,8 +63,11 @@ struct DataSet {
 // with a message naming the file and the variable.
 DataSet load_data_set(const Options& options);
 
-// Whether observation k (in time order) of `series` can be placed: it has a time and a position.
-bool usable(const DataSet& data, const Series& series, int64_t k);
+enum class Observation { kUsable, kNoTime, kNoPosition, kNoValue };
+
+// What observation k (in time order) of `series` is: a report, or left out for want of a time,
+// a position or any value.
+Observation classify(const DataSet& data, const Series& series, int64_t k);
 // Its element along the file's element dimension.
 int64_t element_of(const DataSet& data, const Series& series, int64_t k);
 

@@ -31,7 +31,9 @@ class ReportBuilder {
   }
 
   void advance(const Series& series, Cursor& cursor) const {
-    while (cursor.k < cursor.count && !usable(data_, series, cursor.k)) ++cursor.k;
+    while (cursor.k < cursor.count && classify(data_, series, cursor.k) != Observation::kUsable) {
+      ++cursor.k;
+    }
     if (cursor.k >= cursor.count) {
       cursor.group = data_.ngroups;
       return;
@@ -45,19 +47,17 @@ class ReportBuilder {
     cursor.offset = offset;
   }
 
-  // Writes observation `cursor.k` of `series`, unless every value of it is missing.
+  // Writes observation `cursor.k` of `series`, which has a value.
   void emit(const Series& series, const Cursor& cursor, ReportTally& tally) {
     const cf::FeatureData& f = data_.files[series.file];
     const cf::DsgLayout& l = f.layout;
     const int64_t s = series.station;
     const int64_t e = f.element(s, cursor.k);
-    bool any = false;
     for (std::size_t v = 0; v < data_.surface_vars; ++v) {
       const DataVar& var = data_.vars[v];
       const float value = f.values[var.source][static_cast<std::size_t>(
           cf::FeatureData::at(l.data[var.source].at.strides, s, e, 0))];
       surface_[v] = value;
-      any |= !missing(value);
     }
     levels_.clear();
     const std::size_t level_vars = data_.vars.size() - data_.surface_vars;
@@ -85,10 +85,6 @@ class ReportBuilder {
           ++nlevels;
         }
       }
-    }
-    if (!any && nlevels == 0) {
-      ++tally.all_missing;
-      return;
     }
     const double lat = f.lat[static_cast<std::size_t>(cf::FeatureData::at(l.lat.strides, s, e, 0))];
     const double lon = f.lon[static_cast<std::size_t>(cf::FeatureData::at(l.lon.strides, s, e, 0))];

@@ -13,7 +13,6 @@ namespace d2g::cf2grads {
 
 struct ReportTally {
   int64_t reports = 0;
-  int64_t all_missing = 0;  // observations left out because every value was missing
   int64_t empty_groups = 0;
 };
 

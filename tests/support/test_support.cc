@@ -103,12 +103,17 @@ int run_command(const std::string& command, std::string* output, bool merge_stde
 
 ConverterRun run_converter(const std::string& cwd, const std::string& arguments,
                            const std::string& limits) {
+  return run_program(converter(), cwd, arguments, limits);
+}
+
+ConverterRun run_program(const std::string& program, const std::string& cwd,
+                         const std::string& arguments, const std::string& limits) {
   TempDir scratch;
   const std::string err_file = scratch.file("stderr");
   ConverterRun run;
   run.status =
       run_command("cd " + shell_quote(cwd) + " && " + (limits.empty() ? "" : limits + " && ") +
-                      shell_quote(converter()) + " " + arguments + " 2>" + shell_quote(err_file),
+                      shell_quote(program) + " " + arguments + " 2>" + shell_quote(err_file),
                   &run.out, false);
   run.err = read_file(err_file);
   return run;
@@ -116,6 +121,7 @@ ConverterRun run_converter(const std::string& cwd, const std::string& arguments,
 
 std::string sample_generator() { return D2G_SAMPLE_GENERATOR; }
 std::string converter() { return D2G_CONVERTER; }
+std::string cf2grads() { return D2G_CF2GRADS; }
 std::string source_dir() { return D2G_TESTS_SOURCE_DIR; }
 std::string build_dir() { return D2G_BUILD_DIR; }
 

@@ -54,9 +54,14 @@ struct ConverterRun {
 ConverterRun run_converter(const std::string& cwd, const std::string& arguments,
                            const std::string& limits = "");
 
+// The same for any program of the package.
+ConverterRun run_program(const std::string& program, const std::string& cwd,
+                         const std::string& arguments, const std::string& limits = "");
+
 // Paths fixed at build time.
 std::string sample_generator();
 std::string converter();
+std::string cf2grads();
 std::string source_dir();  // the tests/ folder of the source tree
 std::string build_dir();   // the top of the build tree
 
