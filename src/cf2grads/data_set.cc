@@ -22,7 +22,7 @@ std::string lower(std::string text) {
   return text;
 }
 
-double coordinate(const std::vector<double>& values, const cf::Strides& strides, int64_t s,
+double coordinate(const cf::Table<double>& values, const cf::Strides& strides, int64_t s,
                   int64_t e) {
   return values[static_cast<std::size_t>(cf::FeatureData::at(strides, s, e, 0))];
 }
@@ -146,7 +146,7 @@ DataSet load_data_set(const Options& options) {
             : FatalError::bad_input(file.path, "two stations at one place");
       }
       file.sort_station(s);
-      data.series.push_back({f, s, at->second});
+      data.series.push_back({f, s, at->second, {}});
     }
   }
   std::stable_sort(data.series.begin(), data.series.end(),
@@ -201,30 +201,52 @@ DataSet load_data_set(const Options& options) {
   const std::vector<std::string> names = grads_variable_names(cf_names);
   for (std::size_t i = 0; i < names.size(); ++i) data.vars[i].grads_name = names[i];
 
-  // The time groups: the greatest common step of the usable times, or the step given.
+  // The time groups: the greatest common step of the usable times, or the step given. A time
+  // axis that the stations share is looked at once per time, not once per station.
   cftime::StepFinder finder(data.calendar);
   long double latest = 0;
-  for (const Series& series : data.series) {
+  auto add_time = [&](const cf::FeatureData& f, double t) {
+    try {
+      finder.add(t);
+    } catch (const cftime::CfTimeError& error) {
+      throw FatalError::bad_input(
+          f.path, fmt::format("variable \"{}\": {}", f.layout.time.var.name, error.what()));
+    }
+    latest = std::max<long double>(latest, t);
+  };
+  data.placements.resize(data.files.size());
+  // A time axis shared by the stations is the axis of the groups as it stands; the
+  // observations along it are looked at as their reports are written.
+  std::vector<char> shared(data.files.size(), 0);
+  for (std::size_t file = 0; file < data.files.size(); ++file) {
+    const cf::FeatureData& f = data.files[file];
+    const cf::DsgLayout& l = f.layout;
+    shared[file] = l.time.strides.station == 0 && l.elements == cf::Link::kDimension;
+    if (!shared[file]) continue;
+    for (int64_t e = 0; e < l.element_dim.length; ++e) {
+      const double t = coordinate(f.time, l.time.strides, 0, e);
+      if (!std::isnan(t)) add_time(f, t);
+    }
+  }
+  for (Series& series : data.series) {
     const cf::FeatureData& f = data.files[series.file];
     const cf::DsgLayout& l = f.layout;
-    for (int64_t k = 0, n = f.element_count(series.station); k < n; ++k) {
+    const int64_t n = f.element_count(series.station);
+    if (shared[series.file]) {
+      data.observations += n;
+      continue;
+    }
+    // Each station its own times: only the observations that become reports shape the axis.
+    series.usable.assign(static_cast<std::size_t>(n), false);
+    for (int64_t k = 0; k < n; ++k) {
       ++data.observations;
-      const int64_t e = f.element(series.station, k);
-      const double t = coordinate(f.time, l.time.strides, series.station, e);
       const Observation kind = classify(data, series, k);
       data.no_time += kind == Observation::kNoTime;
       data.no_position += kind == Observation::kNoPosition;
       data.no_value += kind == Observation::kNoValue;
       if (kind != Observation::kUsable) continue;
-      try {
-        finder.add(t);
-      } catch (const cftime::CfTimeError& error) {
-        throw f.layout.time.var.name.empty()
-            ? FatalError::bad_input(f.path, error.what())
-            : FatalError::bad_input(
-                  f.path, fmt::format("variable \"{}\": {}", l.time.var.name, error.what()));
-      }
-      latest = std::max<long double>(latest, t);
+      series.usable[static_cast<std::size_t>(k)] = true;
+      add_time(f, coordinate(f.time, l.time.strides, series.station, f.element(series.station, k)));
     }
   }
   const std::string time_var = first.layout.time.var.name;
@@ -252,6 +274,17 @@ DataSet load_data_set(const Options& options) {
   }
   data.grid.emplace(finder.earliest(), data.step, data.calendar);
   data.ngroups = data.grid->place(latest).first + 1;
+  for (std::size_t file = 0; file < data.files.size(); ++file) {
+    const cf::FeatureData& f = data.files[file];
+    Placement& placement = data.placements[file];
+    for (int64_t e = 0; shared[file] && e < f.layout.element_dim.length; ++e) {
+      const double t = coordinate(f.time, f.layout.time.strides, 0, e);
+      const auto [group, offset] =
+          std::isnan(t) ? std::pair<int64_t, double>{0, 0} : data.grid->place(t);
+      placement.group.push_back(group);
+      placement.offset.push_back(offset);
+    }
+  }
   if (data.ngroups > std::numeric_limits<int32_t>::max()) {
     throw FatalError::bad_input(first.path,
                                 fmt::format("variable \"{}\": {} time groups of {} are more than "

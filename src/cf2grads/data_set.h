@@ -34,6 +34,15 @@ struct Series {
   std::size_t file = 0;
   int64_t station = 0;  // in the file
   int32_t global = 0;   // in the data set
+  // Per observation, in time order, whether it has a time, a position and a value; empty where
+  // the stations share their times, whose observations are looked at as they are written.
+  std::vector<bool> usable;
+};
+
+// The groups and offsets of a time axis that a file's stations share, by element.
+struct Placement {
+  std::vector<int64_t> group;
+  std::vector<double> offset;
 };
 
 struct DataSet {
@@ -48,8 +57,10 @@ struct DataSet {
   cftime::Calendar calendar = cftime::Calendar::kStandard;
   cftime::Step step;
   std::optional<cftime::TimeGrid> grid;
+  std::vector<Placement> placements;  // per file; empty where each station has its own times
   int64_t ngroups = 0;
-  // Observations, and those left out for want of a time, a position or an identifier.
+  // Observations, and those left out for want of a time, a position, an identifier or a value
+  // (as far as known before the reports are written: see ReportTally).
   int64_t observations = 0;
   int64_t no_time = 0;
   int64_t no_position = 0;

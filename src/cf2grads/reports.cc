@@ -1,5 +1,6 @@
 #include "cf2grads/reports.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <queue>
@@ -21,6 +22,15 @@ class ReportBuilder {
  public:
   ReportBuilder(const DataSet& data, float undef, ReportStream& stream)
       : data_(data), undef_(undef), stream_(stream), surface_(data.surface_vars) {
+    for (const cf::FeatureData& f : data.files) {
+      std::vector<Surface> refs;
+      for (std::size_t v = 0; v < data.surface_vars; ++v) {
+        const std::size_t source = data.vars[v].source;
+        const cf::Strides& strides = f.layout.data[source].at.strides;
+        refs.push_back({f.values[source].data(), strides.station, strides.element});
+      }
+      surfaces_.push_back(std::move(refs));
+    }
     for (const Station& station : data.stations) {
       std::array<char, 8> id;
       id.fill(' ');
@@ -30,9 +40,19 @@ class ReportBuilder {
     }
   }
 
-  void advance(const Series& series, Cursor& cursor) const {
-    while (cursor.k < cursor.count && classify(data_, series, cursor.k) != Observation::kUsable) {
-      ++cursor.k;
+  void advance(const Series& series, Cursor& cursor, ReportTally& tally) const {
+    if (series.usable.empty()) {
+      for (; cursor.k < cursor.count; ++cursor.k) {
+        const Observation kind = classify(data_, series, cursor.k);
+        if (kind == Observation::kUsable) break;
+        tally.no_time += kind == Observation::kNoTime;
+        tally.no_position += kind == Observation::kNoPosition;
+        tally.no_value += kind == Observation::kNoValue;
+      }
+    } else {
+      while (cursor.k < cursor.count && !series.usable[static_cast<std::size_t>(cursor.k)]) {
+        ++cursor.k;
+      }
     }
     if (cursor.k >= cursor.count) {
       cursor.group = data_.ngroups;
@@ -40,6 +60,12 @@ class ReportBuilder {
     }
     const cf::FeatureData& f = data_.files[series.file];
     const int64_t e = f.element(series.station, cursor.k);
+    const Placement& placement = data_.placements[series.file];
+    if (!placement.group.empty()) {
+      cursor.group = placement.group[static_cast<std::size_t>(e)];
+      cursor.offset = placement.offset[static_cast<std::size_t>(e)];
+      return;
+    }
     const double t = f.time[static_cast<std::size_t>(
         cf::FeatureData::at(f.layout.time.strides, series.station, e, 0))];
     const auto [group, offset] = data_.grid->place(t);
@@ -48,16 +74,14 @@ class ReportBuilder {
   }
 
   // Writes observation `cursor.k` of `series`, which has a value.
-  void emit(const Series& series, const Cursor& cursor, ReportTally& tally) {
+  void emit(const Series& series, const Cursor& cursor, int32_t slot, ReportTally& tally) {
     const cf::FeatureData& f = data_.files[series.file];
     const cf::DsgLayout& l = f.layout;
     const int64_t s = series.station;
     const int64_t e = f.element(s, cursor.k);
+    const Surface* surface = surfaces_[series.file].data();
     for (std::size_t v = 0; v < data_.surface_vars; ++v) {
-      const DataVar& var = data_.vars[v];
-      const float value = f.values[var.source][static_cast<std::size_t>(
-          cf::FeatureData::at(l.data[var.source].at.strides, s, e, 0))];
-      surface_[v] = value;
+      surface_[v] = surface[v].values[s * surface[v].station + e * surface[v].element];
     }
     levels_.clear();
     const std::size_t level_vars = data_.vars.size() - data_.surface_vars;
@@ -88,14 +112,22 @@ class ReportBuilder {
     }
     const double lat = f.lat[static_cast<std::size_t>(cf::FeatureData::at(l.lat.strides, s, e, 0))];
     const double lon = f.lon[static_cast<std::size_t>(cf::FeatureData::at(l.lon.strides, s, e, 0))];
-    stream_.report(ids_[static_cast<std::size_t>(series.global)].data(), static_cast<float>(lat),
-                   static_cast<float>(lon), static_cast<float>(cursor.offset), surface_.data(),
+    stream_.report(slot, ids_[static_cast<std::size_t>(series.global)].data(),
+                   static_cast<float>(lat), static_cast<float>(lon),
+                   static_cast<float>(cursor.offset), surface_.data(),
                    static_cast<int32_t>(data_.surface_vars), levels_.data(), nlevels,
                    static_cast<int32_t>(level_vars));
     ++tally.reports;
   }
 
  private:
+  // Where a file's surface variable keeps its values.
+  struct Surface {
+    const float* values;
+    int64_t station;
+    int64_t element;
+  };
+
   bool missing(float value) const {
     return value == undef_ || (std::isnan(undef_) && std::isnan(value));
   }
@@ -104,6 +136,7 @@ class ReportBuilder {
   float undef_;
   ReportStream& stream_;
   std::vector<std::array<char, 8>> ids_;
+  std::vector<std::vector<Surface>> surfaces_;  // per file
   std::vector<float> surface_;
   std::vector<float> levels_;
 };
@@ -115,50 +148,63 @@ ReportTally write_reports(const DataSet& data, float undef, ReportStream& stream
   ReportTally tally;
   ReportBuilder builder(data, undef, stream);
   std::vector<Cursor> cursors(data.series.size());
-  int64_t usable_observations = 0;
+  int64_t observations = 0;
   for (std::size_t i = 0; i < data.series.size(); ++i) {
     const Series& series = data.series[i];
     cursors[i].count = data.files[series.file].element_count(series.station);
-    usable_observations += cursors[i].count;
-    builder.advance(series, cursors[i]);
+    observations += cursors[i].count;
+    builder.advance(series, cursors[i], tally);
   }
-  // Emits series i's observations in group g, then finds its next group.
-  auto drain = [&](std::size_t i, int64_t g) {
+  // Emits series i's observations before group `end`, each into the slot of its group.
+  auto drain = [&](std::size_t i, int64_t first, int64_t end, std::vector<int64_t>& counts) {
     Cursor& cursor = cursors[i];
-    while (cursor.group == g) {
-      builder.emit(data.series[i], cursor, tally);
+    while (cursor.group < end) {
+      const int32_t slot = static_cast<int32_t>(cursor.group - first);
+      builder.emit(data.series[i], cursor, slot, tally);
+      ++counts[static_cast<std::size_t>(slot)];
       ++cursor.k;
-      builder.advance(data.series[i], cursor);
+      builder.advance(data.series[i], cursor, tally);
     }
   };
-  // Where most groups hold most series, a scan of every series per group is cheapest; where the
-  // groups are sparse, a queue of the series by their next group.
+  auto end_groups = [&](int64_t first, int64_t end, std::vector<int64_t>& counts) {
+    for (int64_t g = first; g < end; ++g) {
+      before_group(g);
+      int64_t& count = counts[static_cast<std::size_t>(g - first)];
+      if (count == 0) ++tally.empty_groups;
+      count = 0;
+      stream.end_group(static_cast<int32_t>(g - first));
+    }
+  };
+  // Where most groups hold most series, every series is visited for a block of groups at a
+  // time: its values then lie together in memory, whichever way the file stores them. Where
+  // the groups are sparse, a queue of the series by their next group.
   const bool dense = static_cast<double>(data.ngroups) * static_cast<double>(cursors.size()) <=
-                     8.0 * static_cast<double>(usable_observations) + 1e7;
+                     8.0 * static_cast<double>(observations) + 1e7;
+  if (dense) {
+    constexpr int64_t kBlock = 16;
+    stream.stage(static_cast<int32_t>(kBlock));
+    std::vector<int64_t> counts(kBlock, 0);
+    for (int64_t first = 0; first < data.ngroups; first += kBlock) {
+      const int64_t end = std::min(data.ngroups, first + kBlock);
+      for (std::size_t i = 0; i < cursors.size(); ++i) drain(i, first, end, counts);
+      end_groups(first, end, counts);
+    }
+    return tally;
+  }
   using Next = std::pair<int64_t, std::size_t>;
   std::priority_queue<Next, std::vector<Next>, std::greater<>> queue;
-  if (!dense) {
-    for (std::size_t i = 0; i < cursors.size(); ++i) {
+  for (std::size_t i = 0; i < cursors.size(); ++i) {
+    if (cursors[i].group < data.ngroups) queue.emplace(cursors[i].group, i);
+  }
+  std::vector<int64_t> counts(1, 0);
+  for (int64_t g = 0; g < data.ngroups; ++g) {
+    while (!queue.empty() && queue.top().first == g) {
+      const std::size_t i = queue.top().second;
+      queue.pop();
+      drain(i, g, g + 1, counts);
       if (cursors[i].group < data.ngroups) queue.emplace(cursors[i].group, i);
     }
-  }
-  for (int64_t g = 0; g < data.ngroups; ++g) {
-    before_group(g);
-    const int64_t reports = tally.reports;
-    if (dense) {
-      for (std::size_t i = 0; i < cursors.size(); ++i) {
-        if (cursors[i].group == g) drain(i, g);
-      }
-    } else {
-      while (!queue.empty() && queue.top().first == g) {
-        const std::size_t i = queue.top().second;
-        queue.pop();
-        drain(i, g);
-        if (cursors[i].group < data.ngroups) queue.emplace(cursors[i].group, i);
-      }
-    }
-    if (tally.reports == reports) ++tally.empty_groups;
-    stream.end_group();
+    end_groups(g, g + 1, counts);
   }
   return tally;
 }

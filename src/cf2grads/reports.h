@@ -13,6 +13,10 @@ namespace d2g::cf2grads {
 
 struct ReportTally {
   int64_t reports = 0;
+  // Observations along a shared time axis left out for want of a position or a value.
+  int64_t no_time = 0;
+  int64_t no_position = 0;
+  int64_t no_value = 0;
   int64_t empty_groups = 0;
 };
 

@@ -210,14 +210,17 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   stream.flush();
   const std::vector<char> map =
       station_map_bytes(stream.index().offsets, stream.index().reports, stream.index().most_values);
-  const int64_t left_out = data.no_time + data.no_position + data.no_id + data.no_value;
+  const int64_t no_time = data.no_time + tally.no_time;
+  const int64_t no_position = data.no_position + tally.no_position;
+  const int64_t no_value = data.no_value + tally.no_value;
+  const int64_t left_out = no_time + no_position + data.no_id + no_value;
   log << fmt::format(" reports   {} in {} time groups ({} empty)\n", tally.reports, data.ngroups,
                      tally.empty_groups);
   if (left_out > 0) {
     log << fmt::format(
         " left out  {} of {} observations: {} without a time, {} without a "
         "position, {} without an identifier, {} with every value missing\n",
-        left_out, data.observations, data.no_time, data.no_position, data.no_id, data.no_value);
+        left_out, data.observations, no_time, no_position, data.no_id, no_value);
   }
 
   if (options.check) {

@@ -12,10 +12,10 @@ namespace d2g::cf {
 
 namespace {
 
-std::vector<double> read_doubles(const NcFile& file, const Variable& var, int32_t& status,
-                                 std::vector<std::string>& notes) {
+Table<double> read_doubles(const NcFile& file, const Variable& var, int32_t& status,
+                           std::vector<std::string>& notes) {
   const Hyperslab slab = whole_variable(var);
-  std::vector<double> out(slab.size());
+  Table<double> out(slab.size());
   read_values(file, var, slab, out.data(), status, notes);
   return out;
 }
@@ -23,7 +23,7 @@ std::vector<double> read_doubles(const NcFile& file, const Variable& var, int32_
 // Integer link values (counts, indices); missing ones are -1.
 std::vector<int64_t> read_links(const NcFile& file, const Variable& var, int32_t& status,
                                 std::vector<std::string>& notes) {
-  const std::vector<double> values = read_doubles(file, var, status, notes);
+  const Table<double> values = read_doubles(file, var, status, notes);
   std::vector<int64_t> links(values.size());
   for (std::size_t i = 0; i < values.size(); ++i) {
     links[i] = std::isnan(values[i]) ? -1 : static_cast<int64_t>(values[i]);
@@ -174,7 +174,7 @@ FeatureData read_feature(const NcFile& file, DsgLayout layout, float marker, int
 
   for (const DataVariable& var : l.data) {
     const Hyperslab slab = whole_variable(var.at.var);
-    std::vector<float> values(slab.size());
+    Table<float> values(slab.size());
     read_values(file, var.at.var, slab, marker, values.data(), status, notes);
     // NaN is missing to GrADS too; writing it as the marker makes one form of missing.
     for (float& v : values) {

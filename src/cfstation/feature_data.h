@@ -9,9 +9,14 @@
 
 #include "cfstation/dsg_layout.h"
 #include "cftime/cf_time.h"
+#include "common/float_buffer.h"
 #include "ncinput/nc_file.h"
 
 namespace d2g::cf {
+
+// A large table of values, left unset until it is read into.
+template <class T>
+using Table = std::vector<T, DefaultInitAllocator<T>>;
 
 struct FeatureData {
   std::string path;
@@ -19,10 +24,10 @@ struct FeatureData {
   cftime::Calendar calendar = cftime::Calendar::kStandard;
   std::vector<std::string> ids;  // one per station, "" where missing or where there are none
   // Time in seconds from 0001-01-01 (cftime::absolute_seconds), NaN where missing.
-  std::vector<double> time;
-  std::vector<double> lat, lon, z;         // NaN where missing
-  std::vector<std::vector<float>> values;  // per data variable, missing cells the marker
-  int64_t unplaced = 0;                    // elements whose index names no station
+  Table<double> time;
+  Table<double> lat, lon, z;         // NaN where missing
+  std::vector<Table<float>> values;  // per data variable, missing cells the marker
+  int64_t unplaced = 0;              // elements whose index names no station
 
   // The elements of station s: their count, and the k-th one's place along the element dimension.
   int64_t element_count(int64_t s) const {

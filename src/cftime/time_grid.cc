@@ -12,7 +12,7 @@ namespace {
 
 // Times within this much of a whole minute are on it: times stored in floating point carry
 // rounding errors of that order.
-constexpr long double kMinuteTolerance = 0.6L;
+constexpr double kMinuteTolerance = 0.6;
 
 int64_t floor_div(int64_t a, int64_t b) {
   const int64_t q = a / b;
@@ -64,15 +64,15 @@ std::string step_text(const Step& step) {
   return fmt::format("{}mn", step.minutes);
 }
 
-void StepFinder::add(long double seconds) {
+void StepFinder::add(double seconds) {
   if (count_++ == 0) {
     anchor_ = earliest_ = seconds;
     anchor_time_ = civil(seconds, calendar_);
     return;
   }
   if (seconds < earliest_) earliest_ = seconds;
-  const long double minutes = (seconds - anchor_) / 60;
-  const long double whole = std::round(minutes);
+  const double minutes = (seconds - static_cast<double>(anchor_)) / 60;
+  const double whole = std::nearbyint(minutes);
   if (std::fabs(minutes - whole) * 60 > kMinuteTolerance) {
     const CivilTime t = civil(seconds, calendar_);
     throw CfTimeError(
@@ -81,8 +81,9 @@ void StepFinder::add(long double seconds) {
                     "than a minute",
                     t.year, t.month, t.day, t.hour, t.minute, t.second));
   }
-  minute_gcd_ =
-      std::gcd(minute_gcd_, static_cast<int64_t>(std::llabs(static_cast<int64_t>(whole))));
+  // Most times are whole steps apart already: one division tells.
+  const int64_t apart = std::llabs(static_cast<int64_t>(whole));
+  if (minute_gcd_ == 0 || apart % minute_gcd_ != 0) minute_gcd_ = std::gcd(minute_gcd_, apart);
   if (monthly_) {
     const CivilTime t = civil(seconds, calendar_);
     monthly_ = t.day == anchor_time_.day && t.hour == anchor_time_.hour &&
@@ -115,10 +116,17 @@ long double TimeGrid::group_time(int64_t group) const {
   return absolute_seconds(t, calendar_);
 }
 
-std::pair<int64_t, double> TimeGrid::place(long double seconds) const {
+std::pair<int64_t, double> TimeGrid::place(double seconds) const {
   int64_t low;
   if (step_.months == 0) {
-    low = static_cast<int64_t>(std::floor((seconds - start_) / (step_.minutes * 60.0L)));
+    // Evenly spaced groups: the place follows from one division.
+    const double steps = (seconds - static_cast<double>(start_)) / (step_.minutes * 60.0);
+    low = static_cast<int64_t>(std::floor(steps));
+    double fraction = steps - static_cast<double>(low);
+    if (fraction < 1e-6) fraction = 0;
+    if (fraction > 1 - 1e-6) return {low + 1, 0.0};
+    if (fraction > 0.5) return {low + 1, fraction - 1};
+    return {low, fraction};
   } else {
     const CivilTime t = civil(seconds, calendar_);
     const int64_t months = (t.year - start_time_.year) * 12 + (t.month - start_time_.month);

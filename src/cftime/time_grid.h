@@ -35,17 +35,17 @@ std::string step_text(const Step& step);
 class StepFinder {
  public:
   explicit StepFinder(Calendar calendar) : calendar_(calendar) {}
-  void add(long double seconds);
+  void add(double seconds);
   bool empty() const { return count_ == 0; }
-  long double earliest() const { return earliest_; }
+  double earliest() const { return earliest_; }
   // The step; one time alone gets one day.
   Step step() const;
 
  private:
   Calendar calendar_;
   int64_t count_ = 0;
-  long double anchor_ = 0;
-  long double earliest_ = 0;
+  double anchor_ = 0;
+  double earliest_ = 0;
   CivilTime anchor_time_;
   int64_t minute_gcd_ = 0;
   int64_t month_gcd_ = 0;
@@ -62,7 +62,7 @@ class TimeGrid {
   long double group_time(int64_t group) const;
   // The nearest group to `seconds` (at exactly half a step, the earlier one) and the offset
   // from it in steps, within -0.5 ... 0.5.
-  std::pair<int64_t, double> place(long double seconds) const;
+  std::pair<int64_t, double> place(double seconds) const;
 
  private:
   Step step_;

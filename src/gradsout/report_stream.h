@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "gradsout/background_writer.h"
 #include "gradsout/report_encoding.h"
 #include "gradsout/station_data.h"
 
@@ -35,13 +36,18 @@ class ReportStream {
 
   // Later reports go to `out` (nullptr: they are only counted), whose offsets start at 0.
   void start_file(PendingFile* out);
-  // One report. `surface` holds the surface values (none: flag 0); `levels` holds `nlevels`
-  // groups of 1 + `level_values` floats each, the level first.
-  void report(const char* id8, float lat, float lon, float offset, const float* surface,
-              int32_t nsurface, const float* levels, int32_t nlevels, int32_t level_values);
-  // Ends the current time group with its terminator.
-  void end_group();
-  // Writes what is still buffered to the current file.
+  // Reports may be packed for `groups` coming time groups at once (slots 0 ... groups - 1), as
+  // a reader that walks the data station by station finds them; end_group() then takes the
+  // slots in order. One slot by default.
+  void stage(int32_t groups);
+  // One report into `slot`. `surface` holds the surface values (none: flag 0); `levels` holds
+  // `nlevels` groups of 1 + `level_values` floats each, the level first.
+  void report(int32_t slot, const char* id8, float lat, float lon, float offset,
+              const float* surface, int32_t nsurface, const float* levels, int32_t nlevels,
+              int32_t level_values);
+  // Writes the reports of `slot` as the next time group, and its terminator.
+  void end_group(int32_t slot = 0);
+  // Writes what is still buffered to the current file, and waits until it is written.
   void flush();
 
   const GroupIndex& index() const { return index_; }
@@ -50,16 +56,32 @@ class ReportStream {
   int64_t total_reports() const { return total_reports_; }
 
  private:
-  char* reserve(std::size_t bytes);
+  // The reports of one time group waiting to be written.
+  struct Slot {
+    WriteBuffer bytes;  // bytes[0, used) hold the reports
+    std::size_t used = 0;
+    int32_t reports = 0;
+    int32_t most_values = 0;
+    char last_id[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    float last_lat = 0;
+    float last_lon = 0;
+  };
+
+  void append(const char* bytes, std::size_t count);
+
+  // Hands the full buffer to the writer and goes on in the other one.
+  void hand_over();
 
   ByteOrder order_;
   WriteBuffer& buffer_;
+  WriteBuffer spare_;  // the buffer being written while buffer_ fills
+  BackgroundWriter writer_;
   std::size_t used_ = 0;
   PendingFile* out_ = nullptr;
   int64_t file_bytes_ = 0;
   int64_t total_reports_ = 0;
-  int32_t group_reports_ = 0;
-  bool group_open_ = false;
+  std::vector<Slot> slots_;
+  // The last report written, which a terminator repeats.
   char last_id_[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
   float last_lat_ = 0;
   float last_lon_ = 0;
