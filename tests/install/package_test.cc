@@ -7,6 +7,8 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "common/exit_status.h"
 #include "common/fatal_error.h"
@@ -18,15 +20,20 @@ namespace {
 using ::testing::HasSubstr;
 using testing::TempDir;
 
-std::string man_page_text() {
+// The programs with a page of their own, and the path of each.
+const std::vector<std::pair<std::string, std::string>> kPrograms = {
+    {"drought2grads", testing::converter()}, {"cf2grads", testing::cf2grads()}};
+
+std::string man_page_text(const std::string& program) {
   // Roff writes a minus sign as "\-".
-  return std::regex_replace(testing::read_file(testing::source_dir() + "/../doc/drought2grads.1"),
+  return std::regex_replace(testing::read_file(testing::source_dir() + "/../doc/" + program + ".1"),
                             std::regex(R"(\\-)"), "-");
 }
 
 // The tokens matching `pattern` on the tag lines (the line after each ".TP") of one section.
-std::set<std::string> tags_in_section(const std::string& section, const std::string& pattern) {
-  std::istringstream in(man_page_text());
+std::set<std::string> tags_in_section(const std::string& program, const std::string& section,
+                                      const std::string& pattern) {
+  std::istringstream in(man_page_text(program));
   std::string line;
   bool in_section = false;
   bool tag_next = false;
@@ -46,23 +53,26 @@ std::set<std::string> tags_in_section(const std::string& section, const std::str
 }
 
 TEST(ManPage, DocumentsEveryOptionOfHelp) {
-  TempDir dir;
-  const testing::ConverterRun help = testing::run_converter(dir.path(), "--help");
-  ASSERT_EQ(help.status, 0);
-  const std::set<std::string> documented = tags_in_section("OPTIONS", "--?[a-z][a-z-]*");
-  const std::regex option(R"((^|[\s,])(--?[a-z][a-z-]*))");
-  std::set<std::string> offered;
-  for (std::sregex_iterator it(help.out.begin(), help.out.end(), option), end; it != end; ++it) {
-    offered.insert((*it)[2].str());
-  }
-  EXPECT_GE(offered.size(), 7u);
-  for (const std::string& name : offered) {
-    EXPECT_EQ(documented.count(name), 1u) << name << " is not described under OPTIONS";
-  }
-  const std::string page = man_page_text();
-  for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS",
-                              "EXAMPLES", "SEE ALSO"}) {
-    EXPECT_NE(page.find(std::string("\n.SH ") + section + "\n"), std::string::npos) << section;
+  for (const auto& [program, path] : kPrograms) {
+    SCOPED_TRACE(program);
+    TempDir dir;
+    const testing::ConverterRun help = testing::run_program(path, dir.path(), "--help");
+    ASSERT_EQ(help.status, 0);
+    const std::set<std::string> documented = tags_in_section(program, "OPTIONS", "--?[a-z][a-z-]*");
+    const std::regex option(R"((^|[\s,])(--?[a-z][a-z-]*))");
+    std::set<std::string> offered;
+    for (std::sregex_iterator it(help.out.begin(), help.out.end(), option), end; it != end; ++it) {
+      offered.insert((*it)[2].str());
+    }
+    EXPECT_GE(offered.size(), 7u);
+    for (const std::string& name : offered) {
+      EXPECT_EQ(documented.count(name), 1u) << name << " is not described under OPTIONS";
+    }
+    const std::string page = man_page_text(program);
+    for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES",
+                                "EXIT STATUS", "EXAMPLES", "SEE ALSO"}) {
+      EXPECT_NE(page.find(std::string("\n.SH ") + section + "\n"), std::string::npos) << section;
+    }
   }
 }
 
@@ -90,11 +100,14 @@ TEST(ManPage, ListsEveryExitStatusOfTheProgramAndTheReadme) {
     while (std::getline(numbers, number, ',')) readme.insert(std::stoi(number));
   }
   EXPECT_EQ(readme, program) << "the README's status table and the program disagree";
-  std::set<int> man;
-  for (const std::string& number : tags_in_section("EXIT STATUS", "[0-9]+")) {
-    man.insert(std::stoi(number));
+  // Both programs end with the same statuses, through the same libraries.
+  for (const auto& page : kPrograms) {
+    std::set<int> man;
+    for (const std::string& number : tags_in_section(page.first, "EXIT STATUS", "[0-9]+")) {
+      man.insert(std::stoi(number));
+    }
+    EXPECT_EQ(man, program) << "EXIT STATUS of " << page.first << " and the program disagree";
   }
-  EXPECT_EQ(man, program) << "EXIT STATUS and the program disagree";
 }
 
 TEST(Package, HoldsTheProgramManPageAndCompletionAndDependsOnNetcdf) {
@@ -122,6 +135,9 @@ TEST(Package, HoldsTheProgramManPageAndCompletionAndDependsOnNetcdf) {
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/drought2grads-plot.1.gz\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/drought2grads.1.gz\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/bash-completion/completions/drought2grads\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/bin/cf2grads\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/cf2grads.1.gz\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/share/bash-completion/completions/cf2grads\n"));
   EXPECT_THAT(contents, ::testing::ContainsRegex("-rwxr-xr-x [^\n]* \\./usr/bin/drought2grads\n"));
 
   std::string depends, recommends;
