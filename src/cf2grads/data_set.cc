@@ -113,6 +113,9 @@ DataSet load_data_set(const Options& options) {
   std::map<std::string, int32_t> known;
   for (std::size_t f = 0; f < data.files.size(); ++f) {
     cf::FeatureData& file = data.files[f];
+    // Elements whose index names no station belong to none.
+    data.no_id += file.unplaced;
+    data.observations += file.unplaced;
     if (!by_id && file.layout.nstation != first.layout.nstation) {
       throw FatalError::bad_input(
           file.path, fmt::format("it has {} stations and no identifiers, {} has {}: files "

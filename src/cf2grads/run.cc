@@ -219,7 +219,7 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   if (left_out > 0) {
     log << fmt::format(
         " left out  {} of {} observations: {} without a time, {} without a "
-        "position, {} without an identifier, {} with every value missing\n",
+        "position, {} without a station or identifier, {} with every value missing\n",
         left_out, data.observations, no_time, no_position, data.no_id, no_value);
   }
 
