@@ -55,7 +55,7 @@ int64_t element_of(const DataSet& data, const Series& series, int64_t k) {
   return data.files[series.file].element(series.station, k);
 }
 
-Observation classify(const DataSet& data, const Series& series, int64_t k) {
+Observation classify(const DataSet& data, const Series& series, int64_t k, bool values) {
   const cf::FeatureData& f = data.files[series.file];
   const int64_t s = series.station;
   const int64_t e = f.element(s, k);
@@ -65,6 +65,7 @@ Observation classify(const DataSet& data, const Series& series, int64_t k) {
       std::isnan(coordinate(f.lon, l.lon.strides, s, e))) {
     return Observation::kNoPosition;
   }
+  if (!values) return Observation::kUsable;
   auto present = [&](const DataVar& var, int64_t level) {
     const float value = f.values[var.source][static_cast<std::size_t>(
         cf::FeatureData::at(l.data[var.source].at.strides, s, e, level))];
@@ -243,7 +244,7 @@ DataSet load_data_set(const Options& options) {
     series.usable.assign(static_cast<std::size_t>(n), false);
     for (int64_t k = 0; k < n; ++k) {
       ++data.observations;
-      const Observation kind = classify(data, series, k);
+      const Observation kind = classify(data, series, k, true);
       data.no_time += kind == Observation::kNoTime;
       data.no_position += kind == Observation::kNoPosition;
       data.no_value += kind == Observation::kNoValue;

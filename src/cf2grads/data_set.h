@@ -77,8 +77,8 @@ DataSet load_data_set(const Options& options);
 enum class Observation { kUsable, kNoTime, kNoPosition, kNoValue };
 
 // What observation k (in time order) of `series` is: a report, or left out for want of a time,
-// a position or any value.
-Observation classify(const DataSet& data, const Series& series, int64_t k);
+// a position or (when `values`) any value.
+Observation classify(const DataSet& data, const Series& series, int64_t k, bool values);
 // Its element along the file's element dimension.
 int64_t element_of(const DataSet& data, const Series& series, int64_t k);
 

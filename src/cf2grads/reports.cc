@@ -43,7 +43,8 @@ class ReportBuilder {
   void advance(const Series& series, Cursor& cursor, ReportTally& tally) const {
     if (series.usable.empty()) {
       for (; cursor.k < cursor.count; ++cursor.k) {
-        const Observation kind = classify(data_, series, cursor.k);
+        // Values are looked at as the report is packed.
+        const Observation kind = classify(data_, series, cursor.k, false);
         if (kind == Observation::kUsable) break;
         tally.no_time += kind == Observation::kNoTime;
         tally.no_position += kind == Observation::kNoPosition;
@@ -73,15 +74,19 @@ class ReportBuilder {
     cursor.offset = offset;
   }
 
-  // Writes observation `cursor.k` of `series`, which has a value.
-  void emit(const Series& series, const Cursor& cursor, int32_t slot, ReportTally& tally) {
+  // Writes observation `cursor.k` of `series` unless every value of it is missing; says whether
+  // it wrote it.
+  bool emit(const Series& series, const Cursor& cursor, int32_t slot, ReportTally& tally) {
     const cf::FeatureData& f = data_.files[series.file];
     const cf::DsgLayout& l = f.layout;
     const int64_t s = series.station;
     const int64_t e = f.element(s, cursor.k);
     const Surface* surface = surfaces_[series.file].data();
+    bool any = false;
     for (std::size_t v = 0; v < data_.surface_vars; ++v) {
-      surface_[v] = surface[v].values[s * surface[v].station + e * surface[v].element];
+      const float value = surface[v].values[s * surface[v].station + e * surface[v].element];
+      surface_[v] = value;
+      any |= !missing(value);
     }
     levels_.clear();
     const std::size_t level_vars = data_.vars.size() - data_.surface_vars;
@@ -110,6 +115,10 @@ class ReportBuilder {
         }
       }
     }
+    if (!any && nlevels == 0) {
+      ++tally.no_value;
+      return false;
+    }
     const double lat = f.lat[static_cast<std::size_t>(cf::FeatureData::at(l.lat.strides, s, e, 0))];
     const double lon = f.lon[static_cast<std::size_t>(cf::FeatureData::at(l.lon.strides, s, e, 0))];
     stream_.report(slot, ids_[static_cast<std::size_t>(series.global)].data(),
@@ -118,6 +127,7 @@ class ReportBuilder {
                    static_cast<int32_t>(data_.surface_vars), levels_.data(), nlevels,
                    static_cast<int32_t>(level_vars));
     ++tally.reports;
+    return true;
   }
 
  private:
@@ -160,8 +170,8 @@ ReportTally write_reports(const DataSet& data, float undef, ReportStream& stream
     Cursor& cursor = cursors[i];
     while (cursor.group < end) {
       const int32_t slot = static_cast<int32_t>(cursor.group - first);
-      builder.emit(data.series[i], cursor, slot, tally);
-      ++counts[static_cast<std::size_t>(slot)];
+      if (builder.emit(data.series[i], cursor, slot, tally))
+        ++counts[static_cast<std::size_t>(slot)];
       ++cursor.k;
       builder.advance(data.series[i], cursor, tally);
     }
