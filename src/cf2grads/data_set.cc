@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <set>
 
 #include "common/fatal_error.h"
 #include "gradsout/grads_names.h"
@@ -38,9 +39,7 @@ void check_same_variables(const cf::FeatureData& first, const cf::FeatureData& o
                                 fmt::join(b, ", "), first.path, fmt::join(a, ", ")));
   }
   if (other.calendar != first.calendar) {
-    throw other.layout.time.var.name.empty()
-        ? FatalError::bad_input(other.path, "another calendar")
-        : FatalError::bad_input(other.path,
+    throw FatalError::bad_input(other.path,
                                 fmt::format("variable \"{}\": its calendar is not that of {}",
                                             other.layout.time.var.name, first.path));
   }
@@ -124,6 +123,7 @@ DataSet load_data_set(const Options& options) {
                                  "stations",
                                  file.layout.nstation, first.path, first.layout.nstation));
     }
+    std::set<std::string> in_file;
     for (int64_t s = 0; s < file.layout.nstation; ++s) {
       const std::string& id = file.ids[static_cast<std::size_t>(s)];
       const int64_t count = file.element_count(s);
@@ -133,6 +133,13 @@ DataSet load_data_set(const Options& options) {
         continue;
       }
       const std::string key = by_id ? id : std::to_string(s);
+      // Within one file stations are told apart by their identifiers alone.
+      if (!in_file.insert(key).second) {
+        throw FatalError::bad_input(file.path,
+                                    fmt::format("variable \"{}\": the identifier \"{}\" names "
+                                                "two stations",
+                                                file.layout.id->name, id));
+      }
       auto [at, added] = known.emplace(key, static_cast<int32_t>(data.stations.size()));
       if (added) {
         Station station;
@@ -141,13 +148,6 @@ DataSet load_data_set(const Options& options) {
         station.lat = coordinate(file.lat, l.lat.strides, s, 0);
         station.lon = coordinate(file.lon, l.lon.strides, s, 0);
         data.stations.push_back(station);
-      } else if (f == 0) {
-        throw file.layout.id
-            ? FatalError::bad_input(file.path,
-                                    fmt::format("variable \"{}\": the identifier \"{}\" names "
-                                                "two stations",
-                                                file.layout.id->name, id))
-            : FatalError::bad_input(file.path, "two stations at one place");
       }
       file.sort_station(s);
       data.series.push_back({f, s, at->second, {}});

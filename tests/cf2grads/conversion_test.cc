@@ -177,6 +177,13 @@ TEST(Cf2grads, IdentifiersGradsCannotUseBecomeNumbersMappedInATable) {
   ASSERT_EQ(twin.status, 0) << twin.err;
   EXPECT_THAT(twin.out, ::testing::HasSubstr("\"abc\" and \"ABC\""));
   EXPECT_TRUE(testing::file_exists(again.file("out/contiguous.stations.csv")));
+  // Numbers on request, the identifiers kept in the table.
+  TempDir numbered;
+  const auto asked = convert_cdl(numbered, "contiguous", testing::cdl_fixture("contiguous"),
+                                 "--station-ids number");
+  ASSERT_EQ(asked.status, 0) << asked.err;
+  EXPECT_THAT(read_file(numbered.file("out/contiguous.stations.csv")),
+              ::testing::HasSubstr("\r\n3,SYDNEY,-33.75,151.25\r\n"));
   // Usable ids need no table, and a table left by an earlier run goes.
   ASSERT_EQ(convert_cdl(again, "contiguous", testing::cdl_fixture("contiguous")).status, 0);
   EXPECT_FALSE(testing::file_exists(again.file("out/contiguous.stations.csv")));
