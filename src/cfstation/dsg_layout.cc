@@ -89,7 +89,8 @@ class Finder {
       c.instance_dimension = text("instance_dimension");
       c.positive = text("positive");
       c.coordinates = text("coordinates");
-      std::istringstream words(c.coordinates);
+      // Coordinates and cell bounds are named by the variables they belong to.
+      std::istringstream words(c.coordinates + " " + text("bounds"));
       for (std::string word; words >> word;) referenced_.insert(word);
       all_.push_back(std::move(c));
     }
@@ -296,6 +297,30 @@ DsgLayout find_layout(const NcFile& file, const std::vector<std::string>& wanted
     }
   }
   layout.nstation = layout.station_dim ? layout.station_dim->length : 1;
+
+  // Without a cf_role variable (older files), the station names: a variable with a platform's
+  // standard name, else a text variable along the station dimension alone.
+  if (id == nullptr && id_variable.empty()) {
+    auto along_stations = [&](const Candidate& c) {
+      const std::size_t text_dims = c.var.type == NC_CHAR ? 1 : 0;
+      if (c.var.type != NC_CHAR && c.var.type != NC_STRING && !is_integer(c.var.type)) return false;
+      if (!layout.station_dim) return c.var.dims.size() == text_dims;
+      return c.var.dims.size() == 1 + text_dims &&
+             c.var.dims[0].full_name == layout.station_dim->full_name;
+    };
+    static const std::set<std::string> kNames = {"platform_id", "platform_name", "station_id",
+                                                 "station_name"};
+    id = finder.pick([&](const Candidate& c) { return kNames.count(lower(c.standard_name)) > 0; },
+                     along_stations);
+    if (id == nullptr) {
+      id = finder.pick(
+          [&](const Candidate& c) {
+            return (c.var.type == NC_CHAR || c.var.type == NC_STRING) &&
+                   c.instance_dimension.empty();
+          },
+          along_stations);
+    }
+  }
 
   if (profiles) {
     if (profile_count != nullptr) {

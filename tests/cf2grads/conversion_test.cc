@@ -51,7 +51,7 @@ TEST(Cf2grads, EveryRepresentationOfTheSameDataGivesTheSameProduct) {
                    {profile(b, 1008.25f, {{1000, 296, 1.5f}, {500, 256, 16}})}});
   const std::vector<Family> families = {
       {{"contiguous", "incomplete", "indexed"}, pack_groups(ragged_groups())},
-      {{"orthogonal", "time_station"}, ""},
+      {{"orthogonal", "time_station", "orthogonal_plain"}, ""},
       {{"profile_multi", "profile_ragged"}, profiles},
   };
   for (const Family& family : families) {
