@@ -142,9 +142,9 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   // What the log says of the inputs.
   for (const cf::FeatureData& f : data.files) {
     log << fmt::format(
-        " input     {}: {}, {}, {} stations\n", f.path,
+        " input     {}: {}, {}, {} station{}\n", f.path,
         f.layout.feature == cf::FeatureType::kTimeSeries ? "timeSeries" : "timeSeriesProfile",
-        f.layout.representation, f.layout.nstation);
+        f.layout.representation, f.layout.nstation, f.layout.nstation == 1 ? "" : "s");
   }
   for (const std::string& note : data.notes) log << " note:     " << note << "\n";
   for (const DataVar& var : data.vars) {

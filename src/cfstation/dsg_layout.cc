@@ -99,15 +99,21 @@ class Finder {
   const std::vector<Candidate>& all() const { return all_; }
   bool referenced(const std::string& name) const { return referenced_.count(name) > 0; }
 
-  // The variable that `test` accepts, preferring one that a coordinates attribute names, then
-  // one that says what it is by its standard name; `allowed` narrows the choice.
+  // The variable that `test` accepts, the best ranked as said below; `allowed` narrows the
+  // choice.
   template <class Test, class Allowed>
   const Candidate* pick(Test test, Allowed allowed) const {
     const Candidate* best = nullptr;
     int best_rank = -1;
     for (const Candidate& c : all_) {
       if (!test(c) || !allowed(c)) continue;
-      const int rank = (referenced(c.var.name) ? 2 : 0) + (!c.standard_name.empty() ? 1 : 0);
+      // A variable along a dimension before a scalar one (a scalar "base_time" beside the time
+      // coordinate), then one that a coordinates attribute names, then one whose standard name
+      // says what it is, then a coordinate variable (named like its one dimension).
+      const bool coordinate_variable =
+          c.var.dims.size() == 1 && c.var.dims[0].full_name == c.var.name;
+      const int rank = (!c.var.dims.empty() ? 8 : 0) + (referenced(c.var.name) ? 4 : 0) +
+                       (!c.standard_name.empty() ? 2 : 0) + (coordinate_variable ? 1 : 0);
       if (rank > best_rank) {
         best = &c;
         best_rank = rank;
@@ -405,7 +411,7 @@ DsgLayout find_layout(const NcFile& file, const std::vector<std::string>& wanted
   for (const Candidate* c : counts) taken.insert(c->var.name);
   for (const Candidate* c : indexes) taken.insert(c->var.name);
   auto role_of = [&](const Candidate& c) -> std::string {
-    if (taken.count(c.var.name) > 0 || !c.cf_role.empty()) {
+    if (taken.count(c.var.name) > 0 || !c.cf_role.empty() || is_time(c)) {
       return "a coordinate, identifier, count or index variable";
     }
     if (finder.referenced(c.var.name)) return "named as a coordinate";

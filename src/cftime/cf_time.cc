@@ -228,7 +228,9 @@ TimeUnits parse_time_units(std::string_view text) {
   // The zone: UTC, or an offset to take away.
   int offset_minutes = 0;
   if (in.take("utc") || in.take("gmt") || in.take('z')) {
-  } else if (in.peek() == '+' || in.peek() == '-') {
+  } else if (in.peek() == '+' || in.peek() == '-' ||
+             std::isdigit(static_cast<unsigned char>(in.peek()))) {
+    // UDUNITS takes an offset without a sign as east of UTC: "... 00:00:00 0:00", "5:30".
     const int sign = in.take('-') ? -1 : (in.take('+'), 1);
     const std::size_t before = in.rest().size();
     int64_t hours = in.number(4);

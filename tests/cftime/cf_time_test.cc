@@ -31,6 +31,9 @@ TEST(CfTime, UnitsInTheirSpellings) {
       {"d since 2000-1-1 6:00:00.5 UTC", 86400, at(2000, 1, 1, 6, 0, 0.5)},
       {"secs after 2004-02-29 23:59:59", 1, at(2004, 2, 29, 23, 59, 59)},
       {"hours since 1-1-1 00:00:0.0", 3600, at(1, 1, 1)},
+      // An offset without a sign is east of UTC, as ARM's files write "0:00".
+      {"seconds since 1970-1-1 0:00:00 0:00", 1, at(1970, 1, 1)},
+      {"hours since 2000-03-01 06:00 5:30", 3600, at(2000, 3, 1, 0, 30)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.units);
@@ -98,8 +101,8 @@ TEST(CfTime, CalendarArithmetic) {
 std::vector<double> days_of_year_starts(int first, int count, Calendar calendar) {
   std::vector<double> values;
   for (int y = first; y < first + count; ++y) {
-    values.push_back(static_cast<double>(day_number(y, 1, 1, calendar) -
-                                         day_number(first, 1, 1, calendar)));
+    values.push_back(
+        static_cast<double>(day_number(y, 1, 1, calendar) - day_number(first, 1, 1, calendar)));
   }
   return values;
 }
@@ -108,9 +111,9 @@ TEST(CfTime, TimeAxesAsGradsWritesThem) {
   std::vector<double> month_starts;
   for (int m = 1; m <= 14; ++m) {
     const int64_t y = 2000 + (m - 1) / 12;
-    month_starts.push_back(static_cast<double>(
-        day_number(y, (m - 1) % 12 + 1, 1, Calendar::kStandard) -
-        day_number(2000, 1, 1, Calendar::kStandard)));
+    month_starts.push_back(
+        static_cast<double>(day_number(y, (m - 1) % 12 + 1, 1, Calendar::kStandard) -
+                            day_number(2000, 1, 1, Calendar::kStandard)));
   }
   std::vector<double> quarters;
   for (std::size_t i = 0; i < month_starts.size(); i += 3) quarters.push_back(month_starts[i]);
@@ -123,25 +126,49 @@ TEST(CfTime, TimeAxesAsGradsWritesThem) {
   } cases[] = {
       {"30 yearly times", "days since 1991-01-01", Calendar::kStandard,
        days_of_year_starts(1991, 30, Calendar::kStandard), "30 00Z01jan1991 1yr"},
-      {"yearly in a 365-day calendar", "days since 2000-01-01", Calendar::kNoLeap,
-       {0, 365, 730}, "3 00Z01jan2000 1yr"},
+      {"yearly in a 365-day calendar",
+       "days since 2000-01-01",
+       Calendar::kNoLeap,
+       {0, 365, 730},
+       "3 00Z01jan2000 1yr"},
       {"monthly, leap year included", "days since 2000-01-01", Calendar::kStandard, month_starts,
        "14 00Z01jan2000 1mo"},
       {"quarterly", "days since 2000-01-01", Calendar::kStandard, quarters, "5 00Z01jan2000 3mo"},
-      {"monthly on the 15th at noon", "days since 2000-01-01", Calendar::kStandard,
-       {14.5, 45.5, 74.5}, "3 12Z15jan2000 1mo"},
-      {"6-hourly", "hours since 2000-01-01", Calendar::kStandard, {0, 6, 12, 18},
+      {"monthly on the 15th at noon",
+       "days since 2000-01-01",
+       Calendar::kStandard,
+       {14.5, 45.5, 74.5},
+       "3 12Z15jan2000 1mo"},
+      {"6-hourly",
+       "hours since 2000-01-01",
+       Calendar::kStandard,
+       {0, 6, 12, 18},
        "4 00Z01jan2000 6hr"},
-      {"daily in hours: the largest whole unit", "hours since 2000-01-01", Calendar::kStandard,
-       {0, 24, 48}, "3 00Z01jan2000 1dy"},
-      {"daily in seconds since 1970, zone Z", "seconds since 1970-01-01T00:00:00Z",
-       Calendar::kProlepticGregorian, {86400 * 10957.0, 86400 * 10958.0}, "2 00Z01jan2000 1dy"},
-      {"half-hourly", "minutes since 2000-01-01 12:00", Calendar::kStandard, {0, 30, 60},
+      {"daily in hours: the largest whole unit",
+       "hours since 2000-01-01",
+       Calendar::kStandard,
+       {0, 24, 48},
+       "3 00Z01jan2000 1dy"},
+      {"daily in seconds since 1970, zone Z",
+       "seconds since 1970-01-01T00:00:00Z",
+       Calendar::kProlepticGregorian,
+       {86400 * 10957.0, 86400 * 10958.0},
+       "2 00Z01jan2000 1dy"},
+      {"half-hourly",
+       "minutes since 2000-01-01 12:00",
+       Calendar::kStandard,
+       {0, 30, 60},
        "3 12Z01jan2000 30mn"},
-      {"an offset converted to UTC", "hours since 2000-01-01 00:00:00+01:00", Calendar::kStandard,
-       {0, 1}, "2 23Z31dec1999 1hr"},
-      {"NCEP's hours since 1-1-1 (a Julian epoch)", "hours since 1-1-1 00:00:0.0",
-       Calendar::kStandard, {17067072, 17067078}, "2 00Z01jan1948 6hr"},
+      {"an offset converted to UTC",
+       "hours since 2000-01-01 00:00:00+01:00",
+       Calendar::kStandard,
+       {0, 1},
+       "2 23Z31dec1999 1hr"},
+      {"NCEP's hours since 1-1-1 (a Julian epoch)",
+       "hours since 1-1-1 00:00:0.0",
+       Calendar::kStandard,
+       {17067072, 17067078},
+       "2 00Z01jan1948 6hr"},
       {"one time", "days since 2010-06-01", Calendar::kStandard, {0}, "1 00Z01jun2010 1dy"},
   };
   for (const auto& c : cases) {
@@ -159,21 +186,38 @@ TEST(CfTime, AxesGradsCannotExpressAreRefused) {
     std::vector<double> values;
     const char* reason;
   } cases[] = {
-      {"uneven days", "days since 2000-01-01", Calendar::kStandard, {0, 1, 3},
+      {"uneven days", "days since 2000-01-01", Calendar::kStandard, {0, 1, 3}, "not evenly spaced"},
+      {"mid-month times",
+       "days since 2000-01-01",
+       Calendar::kStandard,
+       {15.5, 45, 75.5},
        "not evenly spaced"},
-      {"mid-month times", "days since 2000-01-01", Calendar::kStandard, {15.5, 45, 75.5},
-       "not evenly spaced"},
-      {"a time between minutes", "seconds since 2000-01-01", Calendar::kStandard, {0, 90.5},
+      {"a time between minutes",
+       "seconds since 2000-01-01",
+       Calendar::kStandard,
+       {0, 90.5},
        "not on a whole minute"},
-      {"mid-month at varying hours", "days since 2000-01-01", Calendar::kStandard, {14.5, 45, 74.5},
+      {"mid-month at varying hours",
+       "days since 2000-01-01",
+       Calendar::kStandard,
+       {14.5, 45, 74.5},
        "not evenly spaced"},
-      {"month ends", "days since 2000-01-31", Calendar::kStandard, {0, 29, 60},
+      {"month ends",
+       "days since 2000-01-31",
+       Calendar::kStandard,
+       {0, 29, 60},
        "not evenly spaced"},
       {"decreasing", "days since 2000-01-01", Calendar::kStandard, {2, 1}, "do not increase"},
-      {"before year 1", "days since 0001-01-01", Calendar::kProlepticGregorian, {-1},
+      {"before year 1",
+       "days since 0001-01-01",
+       Calendar::kProlepticGregorian,
+       {-1},
        "before year 1"},
-      {"Julian times of the standard calendar", "days since 1500-01-01", Calendar::kStandard,
-       {0, 1}, "before 1582-10-15"},
+      {"Julian times of the standard calendar",
+       "days since 1500-01-01",
+       Calendar::kStandard,
+       {0, 1},
+       "before 1582-10-15"},
       {"no times", "days since 2000-01-01", Calendar::kStandard, {}, "empty"},
   };
   for (const auto& c : cases) {
