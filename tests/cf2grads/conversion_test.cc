@@ -250,6 +250,33 @@ TEST(Cf2grads, SplitProductsHoldOneFilePerPeriodAndOneMapThatStnmapWouldWrite) {
               ::testing::ElementsAre("monthly.ctl", "monthly.dat", "monthly.dat.map"));
 }
 
+TEST(Cf2grads, ASingleStationBesideAScalarBaseTimeKeepsOnlyItsData) {
+  // As ARM writes its station files: a scalar base_time, time_offset and time along the time
+  // dimension, units with an offset without a sign, no identifier.
+  const std::string cdl =
+      "netcdf arm {\n"
+      "dimensions: time = 3 ;\n"
+      "variables:\n"
+      "  int base_time ; base_time:units = \"seconds since 1970-1-1 0:00:00 0:00\" ;\n"
+      "  double time_offset(time) ; time_offset:units = \"seconds since 2020-01-01 00:00:00 0:00\" "
+      ";\n"
+      "  double time(time) ; time:units = \"seconds since 2020-01-01 00:00:00 0:00\" ;\n"
+      "  float temp_mean(time) ; temp_mean:units = \"degC\" ;\n"
+      "  float lat ; lat:standard_name = \"latitude\" ; lat:units = \"degree_N\" ;\n"
+      "  float lon ; lon:standard_name = \"longitude\" ; lon:units = \"degree_E\" ;\n"
+      "data:\n"
+      "  base_time = 1577836800 ; time_offset = 0, 60, 180 ; time = 0, 60, 180 ;\n"
+      "  temp_mean = 1, 2, 3 ; lat = 36.5 ; lon = -97.5 ;\n"
+      "}\n";
+  TempDir dir;
+  const auto run = convert_cdl(dir, "arm", cdl);
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto r = [](float v) { return ExpectedReport{"1", 36.5f, -97.5f, 0, {v}, {}}; };
+  EXPECT_EQ(read_file(dir.file("out/arm.dat")), pack_groups({{r(1)}, {r(2)}, {}, {r(3)}}));
+  EXPECT_THAT(read_file(dir.file("out/arm.ctl")),
+              ::testing::HasSubstr("tdef   4 linear 00Z01jan2020 1mn\nvars   1\n"));
+}
+
 TEST(Cf2grads, CheckReadsAndPlansEverythingAndWritesNothing) {
   TempDir dir;
   const auto run =
