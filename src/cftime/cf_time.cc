@@ -278,6 +278,55 @@ CivilTime civil_time(long double seconds, Calendar calendar) {
                      calendar);
 }
 
+CivilTime parse_grads_time(std::string_view text) {
+  const std::string t = lower_trimmed(text);
+  auto bad = [&]() {
+    return CfTimeError("\"" + std::string(text) + "\" is not a GrADS time ([hh[:mm]Z][dd]mmmyyyy)");
+  };
+  std::size_t at = 0;
+  auto digits = [&](std::size_t most) {
+    const std::size_t from = at;
+    while (at < t.size() && at - from < most && std::isdigit(static_cast<unsigned char>(t[at])))
+      ++at;
+    if (at == from) return -1L;
+    return std::stol(t.substr(from, at - from));
+  };
+  CivilTime result;
+  if (const std::size_t z = t.find('z'); z != std::string::npos) {
+    const long hour = digits(2);
+    long minute = 0;
+    if (at < t.size() && t[at] == ':') {
+      ++at;
+      minute = digits(2);
+    }
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || at != z) throw bad();
+    result.hour = static_cast<int>(hour);
+    result.minute = static_cast<int>(minute);
+    at = z + 1;
+  }
+  if (at < t.size() && std::isdigit(static_cast<unsigned char>(t[at]))) {
+    const long day = digits(2);
+    if (day < 1 || day > 31) throw bad();
+    result.day = static_cast<int>(day);
+  }
+  if (at + 3 > t.size()) throw bad();
+  const std::string month = t.substr(at, 3);
+  at += 3;
+  int found = 0;
+  for (int m = 0; m < 12; ++m) {
+    if (month == kMonthNames[m]) found = m + 1;
+  }
+  const std::size_t year_from = at;
+  const long year = digits(4);
+  if (found == 0 || year < 0 || at != t.size()) throw bad();
+  result.month = found;
+  result.year = at - year_from <= 2 ? (year < 50 ? 2000 + year : 1900 + year) : year;
+  if (result.day > days_in_month(result.year, result.month, Calendar::kProlepticGregorian)) {
+    throw bad();
+  }
+  return result;
+}
+
 std::string grads_time(const CivilTime& time) {
   const std::string clock = time.minute == 0
                                 ? fmt::format("{:02d}Z", time.hour)

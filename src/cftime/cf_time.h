@@ -71,6 +71,10 @@ long double absolute_seconds(const CivilTime& time, Calendar calendar);
 // The moment `seconds` from day number 0, to the nearest millisecond.
 CivilTime civil_time(long double seconds, Calendar calendar);
 
+// A time as a GrADS tdef line gives it: "[hh[:mm]Z][dd]mmmyyyy" ("00Z01jan1991", "jan2000",
+// "6:30Z5MAR1990"); a two-digit year is 1950 ... 2049. Anything else is refused.
+CivilTime parse_grads_time(std::string_view text);
+
 // GrADS's form of a time: "00Z01jan1991", "06:30Z15mar2000".
 std::string grads_time(const CivilTime& time);
 

@@ -1,0 +1,72 @@
+#include "grads2cf/run.h"
+
+#include <fmt/format.h>
+
+#include "common/fatal_error.h"
+#include "common/interruption.h"
+#include "gradsin/station_reports.h"
+#include "gradsout/output_dir.h"
+#include "gradsout/output_lock.h"
+#include "gradsout/pending_file.h"
+#include "gradsout/product_swap.h"
+
+namespace d2g::grads2cf {
+
+namespace {
+
+std::string output_path(const Options& options) {
+  if (!options.output.empty()) return options.output;
+  std::string path = options.control;
+  if (path.size() > 4 && path.compare(path.size() - 4, 4, ".ctl") == 0)
+    path.resize(path.size() - 4);
+  return path + ".nc";
+}
+
+}  // namespace
+
+void run(const Options& options, std::ostream& log, std::ostream& diag) {
+  const gradsin::StationDataSet data = gradsin::read_control(options.control);
+  const gradsin::StationReports reports = gradsin::read_reports(data);
+  const CfPlan plan = plan_cf(data, reports, options.layout);
+  const std::string path = output_path(options);
+  const std::size_t slash = path.find_last_of('/');
+  const std::string prefix = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+
+  log << fmt::format(" input     {}: {} variables ({} surface), {} time groups from {} step {}\n",
+                     options.control, data.vars.size(), data.surface_vars, data.ntime,
+                     cftime::grads_time(data.start), cftime::step_text(data.step));
+  log << fmt::format(
+      " read      {} reports of {} stations{}\n", reports.station.size(), reports.ids.size(),
+      reports.files_missing > 0
+          ? fmt::format(" ({} template files missing: empty groups)", reports.files_missing)
+          : "");
+  for (const std::string& note : reports.notes) log << " note:     " << note << "\n";
+  log << fmt::format(" layout    {}, time in {} ({})\n",
+                     plan.profiles     ? "timeSeriesProfile, ragged (stations indexed)"
+                     : plan.orthogonal ? "timeSeries, orthogonal (station, time)"
+                                       : "timeSeries, contiguous ragged",
+                     plan.time_units, plan.calendar);
+
+  const OutputDir output(prefix, name, kDataUnit);
+  require_creatable(output, name, kDataUnit);
+  if (options.check) {
+    require_replaceable(output, name, kDataUnit);
+    log << fmt::format(" --check: nothing written; a run would write {}\n", path);
+    return;
+  }
+  block_interrupt_signals();
+  const OutputLock lock(output, name, kDataUnit, diag);
+  remove_stale_temporaries(output, {name});
+  PendingFile file(output, name, kDataUnit);
+  file.finish();
+  write_cf(output.path(file.temp_name()), data, reports, plan,
+           fmt::format("grads2cf {}: converted from {}", D2G_VERSION, options.control));
+  stop_if_interrupted();
+  ProductSwap swap(output);
+  swap.put(file);
+  swap.complete(nullptr);
+  log << fmt::format(" wrote     {}\n", path);
+}
+
+}  // namespace d2g::grads2cf
