@@ -78,7 +78,7 @@ class DataReader {
   void raw(unsigned char* into, std::size_t count, int64_t g, const char* what) {
     const std::size_t got = std::fread(into, 1, count, file_.get());
     if (got != count) {
-      throw error(g, position_ + static_cast<int64_t>(got),
+      throw error(g, position_,
                   fmt::format("the file ends inside {} ({} of {} bytes)", what, got, count));
     }
     position_ += static_cast<int64_t>(count);

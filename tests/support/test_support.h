@@ -62,6 +62,7 @@ ConverterRun run_program(const std::string& program, const std::string& cwd,
 std::string sample_generator();
 std::string converter();
 std::string cf2grads();
+std::string grads2cf();
 std::string source_dir();  // the tests/ folder of the source tree
 std::string build_dir();   // the top of the build tree
 
