@@ -22,7 +22,9 @@ using testing::TempDir;
 
 // The programs with a page of their own, and the path of each.
 const std::vector<std::pair<std::string, std::string>> kPrograms = {
-    {"drought2grads", testing::converter()}, {"cf2grads", testing::cf2grads()}};
+    {"drought2grads", testing::converter()},
+    {"cf2grads", testing::cf2grads()},
+    {"grads2cf", testing::grads2cf()}};
 
 std::string man_page_text(const std::string& program) {
   // Roff writes a minus sign as "\-".
@@ -138,6 +140,9 @@ TEST(Package, HoldsTheProgramManPageAndCompletionAndDependsOnNetcdf) {
   EXPECT_THAT(contents, HasSubstr(" ./usr/bin/cf2grads\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/cf2grads.1.gz\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/bash-completion/completions/cf2grads\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/bin/grads2cf\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/grads2cf.1.gz\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/share/bash-completion/completions/grads2cf\n"));
   EXPECT_THAT(contents, ::testing::ContainsRegex("-rwxr-xr-x [^\n]* \\./usr/bin/drought2grads\n"));
 
   std::string depends, recommends;
