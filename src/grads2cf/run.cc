@@ -52,7 +52,21 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   require_creatable(output, name, kDataUnit);
   if (options.check) {
     require_replaceable(output, name, kDataUnit);
-    log << fmt::format(" --check: nothing written; a run would write {}\n", path);
+    log << fmt::format(" --check: nothing written; a run would write {}:\n", path);
+    std::size_t levels = 0;
+    for (int32_t n : reports.nlevels) levels += static_cast<std::size_t>(n);
+    const std::string dims =
+        plan.profiles ? fmt::format("station = {}, profile = {}, obs = {}", reports.ids.size(),
+                                    reports.station.size(), levels)
+        : plan.orthogonal
+            ? fmt::format("station = {}, time = {}", reports.ids.size(), data.ntime)
+            : fmt::format("station = {}, obs = {}", reports.ids.size(), reports.station.size());
+    log << "   dimensions: " << dims << "\n   variables: station_id lat lon time";
+    for (const gradsin::VarDecl& var : data.vars) {
+      const auto cf_name = var.attributes.find("cf_name");
+      log << " " << (cf_name != var.attributes.end() ? cf_name->second : var.name);
+    }
+    log << "\n";
     return;
   }
   block_interrupt_signals();

@@ -163,6 +163,15 @@ TEST(Grads2cf, SeveralReportsPerGroupAndLevelsTakeTheRaggedLayouts) {
   EXPECT_EQ(doubles(nc, "time"), (std::vector<double>{0, 0.25, 0.5, 0}));
   EXPECT_EQ(doubles(nc, "ts"), (std::vector<double>{2, 4, 8, 6}));
   EXPECT_EQ(text_attribute(nc, "row_size", "sample_dimension"), "obs");
+  // --check says what a run would write, and writes nothing.
+  TempDir checked;
+  write_file(checked.file("x.dat"), read_file(dir.file("x.dat")));
+  write_file(checked.file("x.ctl"), read_file(dir.file("x.ctl")));
+  run = testing::run_program(testing::grads2cf(), checked.path(), "x.ctl --check");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, ::testing::HasSubstr("dimensions: station = 2, obs = 4"));
+  EXPECT_THAT(run.out, ::testing::HasSubstr("variables: station_id lat lon time ps ts"));
+  EXPECT_FALSE(testing::file_exists(checked.file("x.nc")));
   // Asked for the orthogonal layout, which cannot hold them.
   run = testing::run_program(testing::grads2cf(), dir.path(), "-q x.ctl --layout orthogonal");
   EXPECT_EQ(run.status, 1);
