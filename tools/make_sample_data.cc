@@ -183,6 +183,10 @@ int main(int argc, char** argv) {
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
   app.add_option("--seed", seed, "Random seed")->capture_default_str();
+  std::vector<double> box;
+  app.add_option("--box", box,
+                 "Stations anywhere in LON1 LON2 LAT1 LAT2 instead of on the Iberian Peninsula")
+      ->expected(4);
   CLI11_PARSE(app, argc, argv);
   const std::string dir = out.empty() || out.back() == '/' ? out : out + "/";
   if (!out.empty()) {
@@ -201,10 +205,15 @@ int main(int argc, char** argv) {
     std::vector<float> lon(static_cast<std::size_t>(nstn)), lat(lon.size());
     for (std::size_t j = 0; j < lon.size(); ++j) {
       double x, y;
-      do {
-        x = place.uniform(-9.4, 3.2);
-        y = place.uniform(36.0, 43.8);
-      } while (!on_land(x, y));
+      if (box.size() == 4) {
+        x = place.uniform(box[0], box[1]);
+        y = place.uniform(box[2], box[3]);
+      } else {
+        do {
+          x = place.uniform(-9.4, 3.2);
+          y = place.uniform(36.0, 43.8);
+        } while (!on_land(x, y));
+      }
       lon[j] = static_cast<float>(x);
       lat[j] = static_cast<float>(y);
     }

@@ -53,12 +53,6 @@ class Writer {
   int ncid_ = -1;
 };
 
-bool missing(float value, float undef) {
-  // GrADS's own test: within |undef| / 1e5 of the marker, or not a number.
-  return std::isnan(value) || std::isinf(value) ||
-         std::fabs(value - undef) <= std::fabs(undef / 1e5f);
-}
-
 }  // namespace
 
 CfPlan plan_cf(const gradsin::StationDataSet& data, const gradsin::StationReports& reports,
@@ -203,7 +197,7 @@ void write_cf(const std::string& path, const gradsin::StationDataSet& data,
   }
   auto value = [&](std::size_t r, std::size_t v) {
     const float x = reports.values[static_cast<std::size_t>(reports.first_value[r]) + v];
-    return missing(x, data.undef) ? data.undef : x;
+    return gradsin::is_missing(x, data.undef) ? data.undef : x;
   };
   if (plan.orthogonal) {
     std::vector<double> times(static_cast<std::size_t>(data.ntime));

@@ -141,6 +141,11 @@ void check_map(const StationDataSet& data, const std::vector<int64_t>& offsets,
 
 }  // namespace
 
+bool is_missing(float value, float undef) {
+  return std::isnan(value) || std::isinf(value) ||
+         std::fabs(value - undef) <= std::fabs(undef / 1e5f);
+}
+
 StationReports read_reports(const StationDataSet& data) {
   StationReports out;
   DataReader reader(data);

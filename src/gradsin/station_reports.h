@@ -28,6 +28,10 @@ struct StationReports {
   std::vector<std::string> notes;
 };
 
+// Whether a value is missing as GrADS sees it: within |undef| / 1e5 of the marker, or not a
+// finite number.
+bool is_missing(float value, float undef);
+
 // Reads every report; a data file cut short, a report with an impossible level count or flag,
 // or a template file that is short ends the run naming the file, the time group and the byte.
 StationReports read_reports(const StationDataSet& data);
