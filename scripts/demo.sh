@@ -1,6 +1,7 @@
 #!/bin/bash
-# Generates a sample data set into demo/, converts it, lists the products and draws two pictures
-# of them with drought2grads-plot: one time step, and a sheet of all 18.
+# Generates a sample data set into demo/, converts it, lists the products and draws figures of
+# them with drought2grads-plot: a map of one time step, a sheet of all 18 and two stations'
+# series, then the same map for a tall domain (the Great Plains) in demo/plains/.
 # Usage: scripts/demo.sh BUILD_DIR
 set -euo pipefail
 build=${1:-build}
@@ -20,5 +21,13 @@ ls -l -- *.dat *.ctl *.dat.map
 echo "$(ls -- *.dat *.ctl *.dat.map | wc -l) product files"
 
 echo "== Drawing Fre_03 with GrADS"
-"$root/scripts/drought2grads-plot" Fre_03.ctl -t 8 -o Fre_03.png
-"$root/scripts/drought2grads-plot" Fre_03.ctl --sheet -o Fre_03-sheet.png
+plot="$build/src/plot/drought2grads-plot"
+"$plot" Fre_03.ctl -t 8 -o Fre_03.png
+"$plot" Fre_03.ctl --sheet -o Fre_03-sheet.png
+"$plot" Fre_03.ctl --station 42 --station 7 -o Fre_03-series.png
+
+echo "== The same on a tall domain, in demo/plains"
+"$build/tools/make_sample_data" --out plains --stations 120 --box -104 -95 33 49
+(cd plains && "$build/src/driver/drought2grads" -q --stations SPI_Stn.nc &&
+  "$plot" Fre_03.ctl -t 8 -o Fre_03.png && "$plot" Fre_03.ctl --sheet -o Fre_03-sheet.png &&
+  "$plot" Fre_03.ctl --station 5 -o Fre_03-series.png)

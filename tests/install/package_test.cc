@@ -143,6 +143,8 @@ TEST(Package, HoldsTheProgramManPageAndCompletionAndDependsOnNetcdf) {
   EXPECT_THAT(contents, HasSubstr(" ./usr/bin/grads2cf\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/grads2cf.1.gz\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/bash-completion/completions/grads2cf\n"));
+  EXPECT_THAT(contents,
+              HasSubstr(" ./usr/share/bash-completion/completions/drought2grads-plot\n"));
   EXPECT_THAT(contents, ::testing::ContainsRegex("-rwxr-xr-x [^\n]* \\./usr/bin/drought2grads\n"));
 
   std::string depends, recommends;

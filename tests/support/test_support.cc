@@ -123,6 +123,8 @@ std::string sample_generator() { return D2G_SAMPLE_GENERATOR; }
 std::string converter() { return D2G_CONVERTER; }
 std::string cf2grads() { return D2G_CF2GRADS; }
 std::string grads2cf() { return D2G_GRADS2CF; }
+std::string plot_program() { return D2G_PLOT; }
+
 std::string source_dir() { return D2G_TESTS_SOURCE_DIR; }
 std::string build_dir() { return D2G_BUILD_DIR; }
 

@@ -63,6 +63,7 @@ std::string sample_generator();
 std::string converter();
 std::string cf2grads();
 std::string grads2cf();
+std::string plot_program();  // drought2grads-plot
 std::string source_dir();  // the tests/ folder of the source tree
 std::string build_dir();   // the top of the build tree
 
