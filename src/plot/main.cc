@@ -1,8 +1,10 @@
 // drought2grads-plot: draws a GrADS station product with GrADS.
 
+#include <csignal>
 #include <iostream>
 
 #include "common/exit_status.h"
+#include "common/interruption.h"
 #include "common/program_frame.h"
 #include "common/program_name.h"
 #include "plot/command_line.h"
@@ -16,6 +18,9 @@ int main(int argc, char** argv) {
     std::cout.flush();
     return *status;
   }
-  return d2g::run_in_frame(true, "the picture was drawn",
-                           [&](std::ostream&) { d2g::plot::run(options, std::cout); });
+  std::signal(SIGXFSZ, SIG_IGN);
+  d2g::exit_at_once_on_interrupt();
+  // The log is the list of pages written, on standard output.
+  return d2g::run_in_frame(false, "the picture was drawn",
+                           [&](std::ostream& log) { d2g::plot::run(options, log); });
 }

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <sstream>
 
 #include "common/fatal_error.h"
+#include "common/interruption.h"
 #include "gradsout/output_dir.h"
 #include "gradsout/pending_file.h"
 #include "gradsout/product_swap.h"
@@ -151,6 +153,13 @@ void run(const Options& options, std::ostream& out) {
       fmt::format("cd '{}' && grads -b{}c 'run plot.gs' > grads.log 2>&1 < /dev/null",
                   scratch.path(), figure.portrait ? "p" : "l");
   const int status = std::system(command.c_str());
+  // std::system ignores SIGINT while GrADS runs: an interrupted GrADS ends this run as one.
+  if (status != -1 && WIFSIGNALED(status)) throw FatalError::interrupted(WTERMSIG(status));
+  if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) > 128) {
+    const int signal = WEXITSTATUS(status) - 128;
+    if (signal == SIGINT || signal == SIGTERM || signal == SIGHUP)
+      throw FatalError::interrupted(signal);
+  }
   const std::string log = read_all(scratch.path() + "/grads.log");
   const std::string trouble = grads_trouble(log);
   bool drawn = status == 0 && trouble.empty();
@@ -164,6 +173,7 @@ void run(const Options& options, std::ostream& out) {
   }
 
   // Every page goes into place together, each under its final name only when complete.
+  block_interrupt_signals();
   const std::size_t slash = options.output.find_last_of('/');
   const std::string prefix =
       slash == std::string::npos ? "./" : options.output.substr(0, slash + 1);
@@ -180,6 +190,7 @@ void run(const Options& options, std::ostream& out) {
     files.back()->finish();
     written.push_back(std::filesystem::absolute(path).lexically_normal().string());
   }
+  stop_if_interrupted();
   ProductSwap swap(dir);
   for (auto& file : files) swap.put(*file);
   swap.complete(nullptr);

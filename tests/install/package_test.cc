@@ -24,7 +24,8 @@ using testing::TempDir;
 const std::vector<std::pair<std::string, std::string>> kPrograms = {
     {"drought2grads", testing::converter()},
     {"cf2grads", testing::cf2grads()},
-    {"grads2cf", testing::grads2cf()}};
+    {"grads2cf", testing::grads2cf()},
+    {"drought2grads-plot", testing::plot_program()}};
 
 std::string man_page_text(const std::string& program) {
   // Roff writes a minus sign as "\-".
@@ -143,8 +144,7 @@ TEST(Package, HoldsTheProgramManPageAndCompletionAndDependsOnNetcdf) {
   EXPECT_THAT(contents, HasSubstr(" ./usr/bin/grads2cf\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/man/man1/grads2cf.1.gz\n"));
   EXPECT_THAT(contents, HasSubstr(" ./usr/share/bash-completion/completions/grads2cf\n"));
-  EXPECT_THAT(contents,
-              HasSubstr(" ./usr/share/bash-completion/completions/drought2grads-plot\n"));
+  EXPECT_THAT(contents, HasSubstr(" ./usr/share/bash-completion/completions/drought2grads-plot\n"));
   EXPECT_THAT(contents, ::testing::ContainsRegex("-rwxr-xr-x [^\n]* \\./usr/bin/drought2grads\n"));
 
   std::string depends, recommends;
