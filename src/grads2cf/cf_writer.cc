@@ -53,18 +53,58 @@ class Writer {
   int ncid_ = -1;
 };
 
+// The time of each group, and of the groups either side, which report offsets reach into.
+class GroupTimes {
+ public:
+  GroupTimes(const gradsin::StationDataSet& data, long double unit)
+      : origin_(data.group_time(0)), unit_(unit) {
+    for (int64_t g = -1; g <= data.ntime; ++g) seconds_.push_back(data.group_time(g));
+  }
+  double group(int64_t g) const { return static_cast<double>((at(g) - origin_) / unit_); }
+  double report(int64_t g, float offset) const {
+    const long double span = offset >= 0 ? at(g + 1) - at(g) : at(g) - at(g - 1);
+    return static_cast<double>((at(g) + static_cast<long double>(offset) * span - origin_) / unit_);
+  }
+
+ private:
+  long double at(int64_t g) const { return seconds_[static_cast<std::size_t>(g + 1)]; }
+  long double origin_, unit_;
+  std::vector<long double> seconds_;
+};
+
+// The variables of the file being written.
+struct CfVariables {
+  int id = -1, lat = -1, lon = -1, time = -1, count = -1, index = -1, z = -1;
+  std::vector<int> data;
+};
+
+// Time groups the orthogonal layout holds at once, and the chunk shape that fills exactly.
+constexpr std::size_t kBlockGroups = 64;
+constexpr std::size_t kChunkStations = 1024;
+
 }  // namespace
 
-CfPlan plan_cf(const gradsin::StationDataSet& data, const gradsin::StationReports& reports,
-               Layout asked) {
+Survey survey(const gradsin::StationDataSet& data) {
+  Survey out;
+  std::vector<int32_t> last_group;
+  out.stations = gradsin::scan_reports(data, [&](const gradsin::ScannedReport& report) {
+    const auto s = static_cast<std::size_t>(report.station);
+    if (s >= out.per_station.size()) {
+      out.per_station.resize(s + 1, 0);
+      last_group.resize(s + 1, -1);
+    }
+    ++out.per_station[s];
+    out.level_groups += report.levels;
+    out.one_per_group = out.one_per_group && report.offset == 0 && last_group[s] != report.group;
+    last_group[s] = report.group;
+  });
+  return out;
+}
+
+CfPlan plan_cf(const gradsin::StationDataSet& data, const Survey& survey, Layout asked) {
   CfPlan plan;
   plan.profiles = data.vars.size() > data.surface_vars;
-  bool fits = !plan.profiles;
-  std::vector<int32_t> last_group(reports.ids.size(), -1);
-  for (std::size_t r = 0; r < reports.station.size() && fits; ++r) {
-    fits = reports.offset[r] == 0 && last_group[reports.station[r]] != reports.group[r];
-    last_group[reports.station[r]] = reports.group[r];
-  }
+  const bool fits = !plan.profiles && survey.one_per_group;
   if (asked == Layout::kOrthogonal && !fits) {
     throw FatalError::bad_input(
         data.control_path,
@@ -82,36 +122,13 @@ CfPlan plan_cf(const gradsin::StationDataSet& data, const gradsin::StationReport
   return plan;
 }
 
-void write_cf(const std::string& path, const gradsin::StationDataSet& data,
-              const gradsin::StationReports& reports, const CfPlan& plan,
-              const std::string& history) {
-  Writer w(path);
-  const std::size_t nstation = reports.ids.size();
-  const std::size_t nreport = reports.station.size();
-  const std::size_t level_vars = data.vars.size() - data.surface_vars;
+namespace {
+
+CfVariables define(Writer& w, const gradsin::StationDataSet& data, const Survey& survey,
+                   const CfPlan& plan, const std::string& history) {
+  const std::size_t nstation = survey.stations.ids.size();
+  const auto nreport = static_cast<std::size_t>(survey.stations.reports);
   const int station_dim = w.dim("station", nstation);
-
-  // Every report's time, in the time unit from the first group.
-  const long double origin = data.group_time(0);
-  const long double unit = plan.time_units.rfind("days", 0) == 0 ? 86400.0L : 60.0L;
-  auto report_time = [&](std::size_t r) {
-    const int64_t g = reports.group[r];
-    const long double at = data.group_time(g);
-    const float t = reports.offset[r];
-    const long double span = t >= 0 ? data.group_time(g + 1) - at : at - data.group_time(g - 1);
-    return static_cast<double>((at + static_cast<long double>(t) * span - origin) / unit);
-  };
-
-  // The reports in the order the layout stores them: by station (contiguous), in file order
-  // within a station, which is time order.
-  std::vector<std::size_t> order(nreport);
-  std::iota(order.begin(), order.end(), 0);
-  if (!plan.profiles) {
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return reports.station[a] < reports.station[b];
-    });
-  }
-
   int time_dim = -1, obs_dim = -1, profile_dim = -1;
   std::vector<int> element_dims;
   if (plan.orthogonal) {
@@ -122,51 +139,53 @@ void write_cf(const std::string& path, const gradsin::StationDataSet& data,
     element_dims = {obs_dim};
   } else {
     profile_dim = w.dim("profile", nreport);
-    std::size_t levels = 0;
-    for (int32_t n : reports.nlevels) levels += static_cast<std::size_t>(n);
-    obs_dim = w.dim("obs", levels);
+    obs_dim = w.dim("obs", static_cast<std::size_t>(survey.level_groups));
     element_dims = {profile_dim};
   }
 
-  const int id_var = w.var("station_id", NC_STRING, {station_dim});
-  w.text(id_var, "cf_role", "timeseries_id");
-  w.text(id_var, "long_name", "station identifier");
-  const int lat_var = w.var("lat", NC_FLOAT, {station_dim});
-  w.text(lat_var, "standard_name", "latitude");
-  w.text(lat_var, "units", "degrees_north");
-  const int lon_var = w.var("lon", NC_FLOAT, {station_dim});
-  w.text(lon_var, "standard_name", "longitude");
-  w.text(lon_var, "units", "degrees_east");
-  const int time_var =
-      w.var("time", NC_DOUBLE, plan.orthogonal ? std::vector<int>{time_dim} : element_dims);
-  w.text(time_var, "standard_name", "time");
-  w.text(time_var, "units", plan.time_units);
-  w.text(time_var, "calendar", plan.calendar);
-  w.text(time_var, "axis", "T");
-  int count_var = -1, index_var = -1, z_var = -1;
+  CfVariables v;
+  v.id = w.var("station_id", NC_STRING, {station_dim});
+  w.text(v.id, "cf_role", "timeseries_id");
+  w.text(v.id, "long_name", "station identifier");
+  v.lat = w.var("lat", NC_FLOAT, {station_dim});
+  w.text(v.lat, "standard_name", "latitude");
+  w.text(v.lat, "units", "degrees_north");
+  v.lon = w.var("lon", NC_FLOAT, {station_dim});
+  w.text(v.lon, "standard_name", "longitude");
+  w.text(v.lon, "units", "degrees_east");
+  v.time = w.var("time", NC_DOUBLE, plan.orthogonal ? std::vector<int>{time_dim} : element_dims);
+  w.text(v.time, "standard_name", "time");
+  w.text(v.time, "units", plan.time_units);
+  w.text(v.time, "calendar", plan.calendar);
+  w.text(v.time, "axis", "T");
   if (!plan.orthogonal && !plan.profiles) {
-    count_var = w.var("row_size", NC_INT, {station_dim});
-    w.text(count_var, "sample_dimension", "obs");
-    w.text(count_var, "long_name", "number of observations of the station");
+    v.count = w.var("row_size", NC_INT, {station_dim});
+    w.text(v.count, "sample_dimension", "obs");
+    w.text(v.count, "long_name", "number of observations of the station");
   }
   if (plan.profiles) {
-    index_var = w.var("station_index", NC_INT, {profile_dim});
-    w.text(index_var, "instance_dimension", "station");
-    w.text(index_var, "long_name", "the station of the profile");
-    count_var = w.var("row_size", NC_INT, {profile_dim});
-    w.text(count_var, "sample_dimension", "obs");
-    w.text(count_var, "long_name", "number of levels of the profile");
-    z_var = w.var("lev", NC_FLOAT, {obs_dim});
-    w.text(z_var, "long_name", "level");
-    w.text(z_var, "axis", "Z");
+    v.index = w.var("station_index", NC_INT, {profile_dim});
+    w.text(v.index, "instance_dimension", "station");
+    w.text(v.index, "long_name", "the station of the profile");
+    v.count = w.var("row_size", NC_INT, {profile_dim});
+    w.text(v.count, "sample_dimension", "obs");
+    w.text(v.count, "long_name", "number of levels of the profile");
+    v.z = w.var("lev", NC_FLOAT, {obs_dim});
+    w.text(v.z, "long_name", "level");
+    w.text(v.z, "axis", "Z");
   }
   const std::string coordinates =
       plan.profiles ? "time lat lon lev station_id" : "time lat lon station_id";
-  std::vector<int> data_vars;
   for (const gradsin::VarDecl& var : data.vars) {
     const auto cf_name = var.attributes.find("cf_name");
     const std::string name = cf_name != var.attributes.end() ? cf_name->second : var.name;
     const int id = w.var(name, NC_FLOAT, var.on_levels ? std::vector<int>{obs_dim} : element_dims);
+    if (plan.orthogonal && nstation > 0 && data.ntime > 0) {
+      // Chunks that a block of time groups fills exactly, so that each is written once.
+      const std::size_t chunks[2] = {std::min(nstation, kChunkStations),
+                                     std::min(static_cast<std::size_t>(data.ntime), kBlockGroups)};
+      w.check(nc_def_var_chunking(w.id(), id, NC_CHUNKED, chunks), name);
+    }
     w.check(nc_put_att_float(w.id(), id, "_FillValue", NC_FLOAT, 1, &data.undef), name);
     const auto attribute = [&](const char* key) {
       const auto at = var.attributes.find(key);
@@ -177,7 +196,7 @@ void write_cf(const std::string& path, const gradsin::StationDataSet& data,
     w.text(id, "units", attribute("units"));
     w.text(id, "standard_name", attribute("standard_name"));
     w.text(id, "coordinates", coordinates);
-    data_vars.push_back(id);
+    v.data.push_back(id);
   }
   w.text(NC_GLOBAL, "Conventions", "CF-1.8");
   w.text(NC_GLOBAL, "featureType", plan.profiles ? "timeSeriesProfile" : "timeSeries");
@@ -185,83 +204,162 @@ void write_cf(const std::string& path, const gradsin::StationDataSet& data,
   w.text(NC_GLOBAL, "history", history);
   w.check(nc_enddef(w.id()), "");
 
-  // Stations.
-  {
-    std::vector<const char*> ids;
-    for (const std::string& id : reports.ids) ids.push_back(id.c_str());
-    if (nstation > 0) {
-      w.check(nc_put_var_string(w.id(), id_var, ids.data()), "station_id");
-      w.check(nc_put_var_float(w.id(), lat_var, reports.lat.data()), "lat");
-      w.check(nc_put_var_float(w.id(), lon_var, reports.lon.data()), "lon");
-    }
+  std::vector<const char*> ids;
+  for (const std::string& id : survey.stations.ids) ids.push_back(id.c_str());
+  if (nstation > 0) {
+    w.check(nc_put_var_string(w.id(), v.id, ids.data()), "station_id");
+    w.check(nc_put_var_float(w.id(), v.lat, survey.stations.lat.data()), "lat");
+    w.check(nc_put_var_float(w.id(), v.lon, survey.stations.lon.data()), "lon");
   }
+  return v;
+}
+
+// The second reading met stations the first did not: the data file was being rewritten.
+[[noreturn]] void changed(const gradsin::StationDataSet& data) {
+  throw FatalError::bad_input(data.dset, "changed while it was read; nothing was written");
+}
+
+float surface_value(const gradsin::StationDataSet& data, const gradsin::ScannedReport& report,
+                    std::size_t v) {
+  if (!report.surface) return data.undef;
+  const float x = gradsin::raw_value(report, v, data.order);
+  return gradsin::is_missing(x, data.undef) ? data.undef : x;
+}
+
+// Station x time, a block of time groups at a time.
+void write_orthogonal(Writer& w, const gradsin::StationDataSet& data, const Survey& survey,
+                      const CfVariables& vars, const GroupTimes& times) {
+  const std::size_t nstation = survey.stations.ids.size();
+  const auto ntime = static_cast<std::size_t>(data.ntime);
+  std::vector<double> axis(ntime);
+  for (std::size_t g = 0; g < ntime; ++g) axis[g] = times.group(static_cast<int64_t>(g));
+  if (ntime > 0) w.check(nc_put_var_double(w.id(), vars.time, axis.data()), "time");
+  if (nstation == 0 || ntime == 0) {
+    gradsin::scan_reports(data, [](const gradsin::ScannedReport&) {});
+    return;
+  }
+  const std::size_t nvar = data.vars.size();
+  std::vector<std::vector<float>> block(nvar, std::vector<float>(nstation * kBlockGroups));
+  std::size_t first = 0;
+  for (auto& b : block) std::fill(b.begin(), b.end(), data.undef);
+  const auto flush = [&](std::size_t groups) {
+    for (std::size_t v = 0; v < nvar; ++v) {
+      std::vector<float>& b = block[v];
+      // A last block shorter than the others is packed to its own width first.
+      if (groups < kBlockGroups) {
+        for (std::size_t s = 0; s < nstation; ++s) {
+          std::copy_n(b.begin() + static_cast<std::ptrdiff_t>(s * kBlockGroups), groups,
+                      b.begin() + static_cast<std::ptrdiff_t>(s * groups));
+        }
+      }
+      const std::size_t start[2] = {0, first}, count[2] = {nstation, groups};
+      w.check(nc_put_vara_float(w.id(), vars.data[v], start, count, b.data()), data.vars[v].name);
+      std::fill(b.begin(), b.end(), data.undef);
+    }
+    first += groups;
+  };
+  gradsin::scan_reports(data, [&](const gradsin::ScannedReport& report) {
+    if (static_cast<std::size_t>(report.station) >= nstation) changed(data);
+    const auto g = static_cast<std::size_t>(report.group);
+    while (g >= first + kBlockGroups) flush(kBlockGroups);
+    const std::size_t cell = static_cast<std::size_t>(report.station) * kBlockGroups + (g - first);
+    for (std::size_t v = 0; v < nvar; ++v) block[v][cell] = surface_value(data, report, v);
+  });
+  while (first < ntime) flush(std::min(kBlockGroups, ntime - first));
+}
+
+// The contiguous ragged layout: the reports by station, in time order within a station.
+void write_ragged(Writer& w, const gradsin::StationDataSet& data, const Survey& survey,
+                  const CfVariables& vars, const GroupTimes& times) {
+  const std::size_t nstation = survey.stations.ids.size();
+  const auto nreport = static_cast<std::size_t>(survey.stations.reports);
+  std::vector<std::size_t> next(nstation, 0), end(nstation, 0);
+  std::vector<int> counts(nstation);
+  for (std::size_t s = 0, at = 0; s < nstation; ++s) {
+    next[s] = at;
+    at += static_cast<std::size_t>(survey.per_station[s]);
+    end[s] = at;
+    counts[s] = static_cast<int>(survey.per_station[s]);
+  }
+  std::vector<double> time(nreport);
+  std::vector<std::vector<float>> values(data.surface_vars, std::vector<float>(nreport));
+  gradsin::scan_reports(data, [&](const gradsin::ScannedReport& report) {
+    const auto s = static_cast<std::size_t>(report.station);
+    if (s >= nstation || next[s] == end[s]) changed(data);
+    const std::size_t at = next[s]++;
+    time[at] = times.report(report.group, report.offset);
+    for (std::size_t v = 0; v < values.size(); ++v) values[v][at] = surface_value(data, report, v);
+  });
+  if (nreport > 0) w.check(nc_put_var_double(w.id(), vars.time, time.data()), "time");
+  if (nstation > 0) w.check(nc_put_var_int(w.id(), vars.count, counts.data()), "row_size");
+  for (std::size_t v = 0; v < values.size() && nreport > 0; ++v) {
+    w.check(nc_put_var_float(w.id(), vars.data[v], values[v].data()), data.vars[v].name);
+  }
+}
+
+// The ragged timeSeriesProfile layout: profiles in file order, each with its station's index.
+void write_profiles(Writer& w, const gradsin::StationDataSet& data, const CfVariables& vars,
+                    const GroupTimes& times) {
+  const gradsin::StationReports reports = gradsin::read_reports(data);
+  const std::size_t nreport = reports.station.size();
+  const std::size_t level_vars = data.vars.size() - data.surface_vars;
   auto value = [&](std::size_t r, std::size_t v) {
     const float x = reports.values[static_cast<std::size_t>(reports.first_value[r]) + v];
     return gradsin::is_missing(x, data.undef) ? data.undef : x;
   };
-  if (plan.orthogonal) {
-    std::vector<double> times(static_cast<std::size_t>(data.ntime));
-    for (int64_t g = 0; g < data.ntime; ++g) {
-      times[static_cast<std::size_t>(g)] =
-          static_cast<double>((data.group_time(g) - origin) / unit);
+  std::vector<double> time;
+  std::vector<int> counts, stations;
+  for (std::size_t r = 0; r < nreport; ++r) {
+    time.push_back(times.report(reports.group[r], reports.offset[r]));
+    counts.push_back(reports.nlevels[r]);
+    stations.push_back(reports.station[r]);
+  }
+  if (nreport > 0) {
+    w.check(nc_put_var_double(w.id(), vars.time, time.data()), "time");
+    w.check(nc_put_var_int(w.id(), vars.count, counts.data()), "row_size");
+    w.check(nc_put_var_int(w.id(), vars.index, stations.data()), "station_index");
+  }
+  std::vector<float> column;
+  for (std::size_t v = 0; v < data.surface_vars; ++v) {
+    column.clear();
+    for (std::size_t r = 0; r < nreport; ++r) column.push_back(value(r, v));
+    if (!column.empty())
+      w.check(nc_put_var_float(w.id(), vars.data[v], column.data()), data.vars[v].name);
+  }
+  column.clear();
+  for (std::size_t r = 0; r < nreport; ++r) {
+    for (int32_t l = 0; l < reports.nlevels[r]; ++l) {
+      column.push_back(reports.values[static_cast<std::size_t>(reports.first_value[r]) +
+                                      data.surface_vars + l * (1 + level_vars)]);
     }
-    w.check(nc_put_var_double(w.id(), time_var, times.data()), "time");
-    std::vector<float> table(nstation * static_cast<std::size_t>(data.ntime), data.undef);
-    for (std::size_t v = 0; v < data.vars.size(); ++v) {
-      std::fill(table.begin(), table.end(), data.undef);
-      for (std::size_t r = 0; r < nreport; ++r) {
-        table[static_cast<std::size_t>(reports.station[r]) * static_cast<std::size_t>(data.ntime) +
-              static_cast<std::size_t>(reports.group[r])] = value(r, v);
+  }
+  if (!column.empty()) w.check(nc_put_var_float(w.id(), vars.z, column.data()), "lev");
+  for (std::size_t v = 0; v < level_vars; ++v) {
+    column.clear();
+    for (std::size_t r = 0; r < nreport; ++r) {
+      for (int32_t l = 0; l < reports.nlevels[r]; ++l) {
+        column.push_back(value(r, data.surface_vars + l * (1 + level_vars) + 1 + v));
       }
-      if (!table.empty())
-        w.check(nc_put_var_float(w.id(), data_vars[v], table.data()), data.vars[v].name);
     }
+    const std::size_t at = data.surface_vars + v;
+    if (!column.empty())
+      w.check(nc_put_var_float(w.id(), vars.data[at], column.data()), data.vars[at].name);
+  }
+}
+
+}  // namespace
+
+void write_cf(const std::string& path, const gradsin::StationDataSet& data, const Survey& survey,
+              const CfPlan& plan, const std::string& history) {
+  Writer w(path);
+  const CfVariables vars = define(w, data, survey, plan, history);
+  const GroupTimes times(data, plan.time_units.rfind("days", 0) == 0 ? 86400.0L : 60.0L);
+  if (plan.profiles) {
+    write_profiles(w, data, vars, times);
+  } else if (plan.orthogonal) {
+    write_orthogonal(w, data, survey, vars, times);
   } else {
-    std::vector<double> times;
-    std::vector<int> counts(plan.profiles ? nreport : nstation, 0);
-    std::vector<int> stations;
-    for (std::size_t r : order) {
-      times.push_back(report_time(r));
-      if (plan.profiles) {
-        counts[r] = reports.nlevels[r];
-        stations.push_back(reports.station[r]);
-      } else {
-        ++counts[static_cast<std::size_t>(reports.station[r])];
-      }
-    }
-    if (!times.empty()) w.check(nc_put_var_double(w.id(), time_var, times.data()), "time");
-    if (!counts.empty()) w.check(nc_put_var_int(w.id(), count_var, counts.data()), "row_size");
-    if (plan.profiles && !stations.empty()) {
-      w.check(nc_put_var_int(w.id(), index_var, stations.data()), "station_index");
-    }
-    std::vector<float> column;
-    for (std::size_t v = 0; v < data.surface_vars; ++v) {
-      column.clear();
-      for (std::size_t r : order) column.push_back(value(r, v));
-      if (!column.empty())
-        w.check(nc_put_var_float(w.id(), data_vars[v], column.data()), data.vars[v].name);
-    }
-    if (plan.profiles) {
-      column.clear();
-      for (std::size_t r : order) {
-        for (int32_t l = 0; l < reports.nlevels[r]; ++l) {
-          column.push_back(reports.values[static_cast<std::size_t>(reports.first_value[r]) +
-                                          data.surface_vars + l * (1 + level_vars)]);
-        }
-      }
-      if (!column.empty()) w.check(nc_put_var_float(w.id(), z_var, column.data()), "lev");
-      for (std::size_t v = 0; v < level_vars; ++v) {
-        column.clear();
-        for (std::size_t r : order) {
-          for (int32_t l = 0; l < reports.nlevels[r]; ++l) {
-            column.push_back(value(r, data.surface_vars + l * (1 + level_vars) + 1 + v));
-          }
-        }
-        const std::size_t at = data.surface_vars + v;
-        if (!column.empty())
-          w.check(nc_put_var_float(w.id(), data_vars[at], column.data()), data.vars[at].name);
-      }
-    }
+    write_ragged(w, data, survey, vars, times);
   }
   w.close();
 }

@@ -13,6 +13,16 @@ namespace d2g::grads2cf {
 
 enum class Layout { kAuto, kOrthogonal, kRagged };
 
+// What a first reading of the data set learns, holding no values: the stations and how the
+// reports fall into time groups.
+struct Survey {
+  gradsin::ScanSummary stations;
+  std::vector<int64_t> per_station;  // reports of each station
+  int64_t level_groups = 0;          // levels of all reports
+  bool one_per_group = true;         // each station at most once a group, at the group's time
+};
+Survey survey(const gradsin::StationDataSet& data);
+
 struct CfPlan {
   bool orthogonal = false;
   bool profiles = false;
@@ -20,13 +30,13 @@ struct CfPlan {
   std::string calendar;
 };
 
-// How `reports` will be written; `asked` kOrthogonal where it cannot fit ends the run.
-CfPlan plan_cf(const gradsin::StationDataSet& data, const gradsin::StationReports& reports,
-               Layout asked);
+// How the data set will be written; `asked` kOrthogonal where it cannot fit ends the run.
+CfPlan plan_cf(const gradsin::StationDataSet& data, const Survey& survey, Layout asked);
 
-// Writes the file at `path` (a new file: the caller swaps it in).
-void write_cf(const std::string& path, const gradsin::StationDataSet& data,
-              const gradsin::StationReports& reports, const CfPlan& plan,
-              const std::string& history);
+// Writes the file at `path` (a new file: the caller swaps it in), reading the data set a second
+// time. Surface data stream through: the orthogonal layout holds a block of time groups, the
+// ragged one its own output; profiles are read whole.
+void write_cf(const std::string& path, const gradsin::StationDataSet& data, const Survey& survey,
+              const CfPlan& plan, const std::string& history);
 
 }  // namespace d2g::grads2cf

@@ -26,8 +26,9 @@ std::string output_path(const Options& options) {
 
 void run(const Options& options, std::ostream& log, std::ostream& diag) {
   const gradsin::StationDataSet data = gradsin::read_control(options.control);
-  const gradsin::StationReports reports = gradsin::read_reports(data);
-  const CfPlan plan = plan_cf(data, reports, options.layout);
+  const Survey found = survey(data);
+  const gradsin::ScanSummary& reports = found.stations;
+  const CfPlan plan = plan_cf(data, found, options.layout);
   const std::string path = output_path(options);
   const std::size_t slash = path.find_last_of('/');
   const std::string prefix = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
@@ -37,7 +38,7 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
                      options.control, data.vars.size(), data.surface_vars, data.ntime,
                      cftime::grads_time(data.start), cftime::step_text(data.step));
   log << fmt::format(
-      " read      {} reports of {} stations{}\n", reports.station.size(), reports.ids.size(),
+      " read      {} reports of {} stations{}\n", reports.reports, reports.ids.size(),
       reports.files_missing > 0
           ? fmt::format(" ({} template files missing: empty groups)", reports.files_missing)
           : "");
@@ -53,14 +54,13 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   if (options.check) {
     require_replaceable(output, name, kDataUnit);
     log << fmt::format(" --check: nothing written; a run would write {}:\n", path);
-    std::size_t levels = 0;
-    for (int32_t n : reports.nlevels) levels += static_cast<std::size_t>(n);
+    const int64_t levels = found.level_groups;
     const std::string dims =
         plan.profiles ? fmt::format("station = {}, profile = {}, obs = {}", reports.ids.size(),
-                                    reports.station.size(), levels)
+                                    reports.reports, levels)
         : plan.orthogonal
             ? fmt::format("station = {}, time = {}", reports.ids.size(), data.ntime)
-            : fmt::format("station = {}, obs = {}", reports.ids.size(), reports.station.size());
+            : fmt::format("station = {}, obs = {}", reports.ids.size(), reports.reports);
     log << "   dimensions: " << dims << "\n   variables: station_id lat lon time";
     for (const gradsin::VarDecl& var : data.vars) {
       const auto cf_name = var.attributes.find("cf_name");
@@ -74,7 +74,7 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   remove_stale_temporaries(output, {name});
   PendingFile file(output, name, kDataUnit);
   file.finish();
-  write_cf(output.path(file.temp_name()), data, reports, plan,
+  write_cf(output.path(file.temp_name()), data, found, plan,
            fmt::format("grads2cf {}: converted from {}", D2G_VERSION, options.control));
   stop_if_interrupted();
   ProductSwap swap(output);

@@ -1,14 +1,16 @@
 #include "gradsin/station_reports.h"
 
+#include <fcntl.h>
 #include <fmt/format.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
-#include <tuple>
+#include <unordered_map>
+#include <vector>
 
 #include "common/fatal_error.h"
 
@@ -36,59 +38,94 @@ float get_f32(const unsigned char* at, ByteOrder order) {
   return value;
 }
 
+// Reads the data files through a buffer of its own: a report is a few dozen bytes, and a
+// library call for each would cost more than everything else.
 class DataReader {
  public:
-  DataReader(const StationDataSet& data) : data_(data) {}
+  explicit DataReader(const StationDataSet& data) : data_(data), buffer_(kBufferBytes) {}
+  ~DataReader() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  DataReader(const DataReader&) = delete;
+  DataReader& operator=(const DataReader&) = delete;
 
   // Opens the file of group g when it changes; false where a template file is missing.
-  bool open_for(int64_t g, StationReports& out) {
+  bool open_for(int64_t g, int64_t& files_missing) {
     const std::string name = data_.data_file(g);
-    if (file_ && name == name_) return true;
-    if (!file_ && name == name_ && missing_) return false;
-    file_.reset(std::fopen(name.c_str(), "rb"));
+    if (fd_ >= 0 && name == name_) return true;
+    if (fd_ < 0 && name == name_ && missing_) return false;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
     name_ = name;
     position_ = 0;
-    missing_ = !file_;
-    if (!file_) {
+    begin_ = end_ = 0;
+    missing_ = fd_ < 0;
+    if (fd_ < 0) {
       if (!data_.templated) {
         throw FatalError::bad_input(name,
                                     fmt::format("cannot be opened: {}", std::strerror(errno)));
       }
-      ++out.files_missing;
+      ++files_missing;
       return false;
     }
     return true;
   }
 
-  // `count` bytes of group g, within a sequential record when the data set is so.
-  void read(unsigned char* into, std::size_t count, int64_t g, const char* what) {
+  // `count` bytes of group g, within a sequential record when the data set is so; valid until
+  // the next call.
+  const unsigned char* read(std::size_t count, int64_t g, const char* what) {
     if (data_.sequential) record_edge(count, g, what);
-    raw(into, count, g, what);
-    if (data_.sequential) record_edge(count, g, what);
+    const unsigned char* at = raw(count, g, what);
+    if (data_.sequential) {
+      // The closing marker may move the buffer: keep the payload where it stays valid.
+      payload_.assign(at, at + count);
+      record_edge(count, g, what);
+      return payload_.data();
+    }
+    return at;
   }
 
   int64_t position() const { return position_; }
-  const std::string& name() const { return name_; }
 
   FatalError error(int64_t g, int64_t at, const std::string& what) const {
     return FatalError::bad_input(name_, fmt::format("time group {}, byte {}: {}", g + 1, at, what));
   }
 
  private:
-  void raw(unsigned char* into, std::size_t count, int64_t g, const char* what) {
-    const std::size_t got = std::fread(into, 1, count, file_.get());
-    if (got != count) {
-      throw error(g, position_,
-                  fmt::format("the file ends inside {} ({} of {} bytes)", what, got, count));
+  static constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
+
+  const unsigned char* raw(std::size_t count, int64_t g, const char* what) {
+    if (end_ - begin_ < count) fill(count);
+    if (end_ - begin_ < count) {
+      throw error(
+          g, position_,
+          fmt::format("the file ends inside {} ({} of {} bytes)", what, end_ - begin_, count));
     }
+    const unsigned char* at = buffer_.data() + begin_;
+    begin_ += count;
     position_ += static_cast<int64_t>(count);
+    return at;
+  }
+
+  // Moves what is left to the front and reads until `count` bytes are there or the file ends.
+  void fill(std::size_t count) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+    if (buffer_.size() < count) buffer_.resize(count);
+    while (end_ < count) {
+      const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0)
+        throw FatalError::bad_input(name_, fmt::format("cannot be read: {}", std::strerror(errno)));
+      if (got == 0) return;
+      end_ += static_cast<std::size_t>(got);
+    }
   }
 
   void record_edge(std::size_t count, int64_t g, const char* what) {
-    unsigned char marker[4];
     const int64_t at = position_;
-    raw(marker, 4, g, "a sequential record marker");
-    const uint32_t length = get_u32(marker, data_.order);
+    const uint32_t length = get_u32(raw(4, g, "a sequential record marker"), data_.order);
     if (length != count) {
       throw error(
           g, at,
@@ -97,14 +134,66 @@ class DataReader {
   }
 
   const StationDataSet& data_;
-  File file_;
+  int fd_ = -1;
   std::string name_;
   bool missing_ = false;
   int64_t position_ = 0;
+  std::vector<unsigned char> buffer_;
+  std::size_t begin_ = 0, end_ = 0;
+  std::vector<unsigned char> payload_;
+};
+
+// Numbers the stations: one identifier (as GrADS reads it, one word of up to 8 characters) at
+// one position. Reports of a time group mostly come in the order of the group before, so the
+// station of the same place in that group is tried first, on the raw header bytes.
+class StationNumbers {
+ public:
+  int32_t number(const unsigned char* header, float lat, float lon, std::size_t place,
+                 ScanSummary& out) {
+    if (place < previous_.size()) {
+      const int32_t guess = previous_[place];
+      if (std::memcmp(raw_keys_.data() + 16 * static_cast<std::size_t>(guess), header, 16) == 0) {
+        return remember(guess);
+      }
+    }
+    std::string id(reinterpret_cast<const char*>(header), 8);
+    const std::size_t first = id.find_first_not_of(' ');
+    id = first == std::string::npos ? "" : id.substr(first);
+    id = id.substr(0, id.find_first_of(std::string(" \0", 2)));
+    std::string key = id;
+    key.push_back('\0');
+    // Positions compare as numbers: -0.0 is 0.0.
+    const float position[2] = {lat == 0 ? 0.0f : lat, lon == 0 ? 0.0f : lon};
+    key.append(reinterpret_cast<const char*>(position), sizeof position);
+    const auto [it, added] = known_.emplace(std::move(key), static_cast<int32_t>(out.ids.size()));
+    if (added) {
+      out.ids.push_back(id);
+      out.lat.push_back(lat);
+      out.lon.push_back(lon);
+      raw_keys_.insert(raw_keys_.end(), header, header + 16);
+    }
+    return remember(it->second);
+  }
+
+  // A time group ends: its order is the guess for the next one.
+  void end_group() {
+    previous_.swap(current_);
+    current_.clear();
+  }
+
+ private:
+  int32_t remember(int32_t station) {
+    current_.push_back(station);
+    return station;
+  }
+
+  std::unordered_map<std::string, int32_t> known_;
+  std::vector<unsigned char> raw_keys_;  // the header bytes 0-15 of each station's first report
+  std::vector<int32_t> previous_, current_;
 };
 
 void check_map(const StationDataSet& data, const std::vector<int64_t>& offsets,
-               const std::vector<int32_t>& counts, StationReports& out) {
+               const std::vector<int32_t>& counts, std::vector<std::string>& notes) {
   if (data.stnmap.empty()) return;
   File map(std::fopen(data.stnmap.c_str(), "rb"));
   if (!map) return;
@@ -114,7 +203,7 @@ void check_map(const StationDataSet& data, const std::vector<int64_t>& offsets,
     bytes.insert(bytes.end(), buffer, buffer + n);
   }
   auto stale = [&](const std::string& why) {
-    out.notes.push_back(
+    notes.push_back(
         fmt::format("{}: the station map does not describe the data ({}): run "
                     "stnmap before GrADS opens it",
                     data.stnmap, why));
@@ -146,16 +235,20 @@ bool is_missing(float value, float undef) {
          std::fabs(value - undef) <= std::fabs(undef / 1e5f);
 }
 
-StationReports read_reports(const StationDataSet& data) {
-  StationReports out;
+float raw_value(const ScannedReport& report, std::size_t index, ByteOrder order) {
+  return get_f32(report.raw + 4 * index, order);
+}
+
+ScanSummary scan_reports(const StationDataSet& data,
+                         const std::function<void(const ScannedReport&)>& visit) {
+  ScanSummary out;
   DataReader reader(data);
+  StationNumbers numbers;
   const std::size_t level_vars = data.vars.size() - data.surface_vars;
-  std::map<std::tuple<std::string, float, float>, int32_t> stations;
   std::vector<int64_t> offsets;
   std::vector<int32_t> counts;
-  std::vector<unsigned char> buffer;
   for (int64_t g = 0; g < data.ntime; ++g) {
-    if (!reader.open_for(g, out)) {
+    if (!reader.open_for(g, out.files_missing)) {
       offsets.push_back(0);
       counts.push_back(0);
       continue;
@@ -163,9 +256,9 @@ StationReports read_reports(const StationDataSet& data) {
     offsets.push_back(reader.position());
     int32_t reports = 0;
     for (;;) {
-      unsigned char header[kHeaderBytes];
       const int64_t at = reader.position();
-      reader.read(header, kHeaderBytes, g, "a report header");
+      unsigned char header[kHeaderBytes];
+      std::memcpy(header, reader.read(kHeaderBytes, g, "a report header"), kHeaderBytes);
       const float lat = get_f32(header + 8, data.order);
       const float lon = get_f32(header + 12, data.order);
       const float t = get_f32(header + 16, data.order);
@@ -188,37 +281,45 @@ StationReports read_reports(const StationDataSet& data) {
       if (levels > 0 && level_vars == 0) {
         throw reader.error(g, at, "level groups, but the control file has no level variables");
       }
-      const std::size_t floats =
+      ScannedReport report;
+      report.floats =
           (flag ? data.surface_vars : 0) + static_cast<std::size_t>(levels) * (1 + level_vars);
-      buffer.resize(floats * 4);
-      if (floats > 0) reader.read(buffer.data(), floats * 4, g, "a report's values");
-      // The station: its identifier as GrADS reads it, one word of up to 8 characters.
-      std::string id(reinterpret_cast<const char*>(header), 8);
-      const std::size_t first = id.find_first_not_of(' ');
-      id = first == std::string::npos ? "" : id.substr(first);
-      id = id.substr(0, id.find_first_of(std::string(" \0", 2)));
-      const auto [it, added] =
-          stations.emplace(std::make_tuple(id, lat, lon), static_cast<int32_t>(out.ids.size()));
-      if (added) {
-        out.ids.push_back(id);
-        out.lat.push_back(lat);
-        out.lon.push_back(lon);
-      }
-      out.station.push_back(it->second);
-      out.group.push_back(static_cast<int32_t>(g));
-      out.offset.push_back(t);
-      out.nlevels.push_back(levels);
-      out.first_value.push_back(static_cast<int64_t>(out.values.size()));
-      std::size_t v = 0;
-      for (std::size_t s = 0; s < data.surface_vars; ++s) {
-        out.values.push_back(flag ? get_f32(buffer.data() + 4 * v++, data.order) : data.undef);
-      }
-      for (; v < floats; ++v) out.values.push_back(get_f32(buffer.data() + 4 * v, data.order));
+      if (report.floats > 0) report.raw = reader.read(report.floats * 4, g, "a report's values");
+      report.station = numbers.number(header, lat, lon, static_cast<std::size_t>(reports), out);
+      report.group = static_cast<int32_t>(g);
+      report.offset = t;
+      report.levels = levels;
+      report.surface = flag == 1;
+      visit(report);
       ++reports;
     }
+    numbers.end_group();
+    out.reports += reports;
     counts.push_back(reports);
   }
-  check_map(data, offsets, counts, out);
+  check_map(data, offsets, counts, out.notes);
+  return out;
+}
+
+StationReports read_reports(const StationDataSet& data) {
+  StationReports out;
+  ScanSummary summary = scan_reports(data, [&](const ScannedReport& report) {
+    out.station.push_back(report.station);
+    out.group.push_back(report.group);
+    out.offset.push_back(report.offset);
+    out.nlevels.push_back(report.levels);
+    out.first_value.push_back(static_cast<int64_t>(out.values.size()));
+    std::size_t v = 0;
+    for (std::size_t s = 0; s < data.surface_vars; ++s) {
+      out.values.push_back(report.surface ? raw_value(report, v++, data.order) : data.undef);
+    }
+    for (; v < report.floats; ++v) out.values.push_back(raw_value(report, v, data.order));
+  });
+  out.ids = std::move(summary.ids);
+  out.lat = std::move(summary.lat);
+  out.lon = std::move(summary.lon);
+  out.files_missing = summary.files_missing;
+  out.notes = std::move(summary.notes);
   return out;
 }
 

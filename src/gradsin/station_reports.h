@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,36 @@ struct StationReports {
   int64_t files_missing = 0;  // template files not there: empty time groups, as in GrADS
   std::vector<std::string> notes;
 };
+
+// One report as the scanner meets it. Valid only during the visit.
+struct ScannedReport {
+  int32_t station = 0;  // numbered in order of first appearance
+  int32_t group = 0;
+  float offset = 0;
+  int32_t levels = 0;    // level groups, the surface group not counted
+  bool surface = false;  // a surface group comes first
+  // The report's values as stored (byte order of the data set): the surface group's values,
+  // then per level the level and the level-dependent values.
+  const unsigned char* raw = nullptr;
+  std::size_t floats = 0;
+};
+
+// What a scan learns besides the reports: the stations, and what the reader noticed.
+struct ScanSummary {
+  std::vector<std::string> ids;
+  std::vector<float> lat, lon;
+  int64_t reports = 0;
+  int64_t files_missing = 0;
+  std::vector<std::string> notes;
+};
+
+// Reads every report, in file order, and shows each to `visit`; the same checks and errors as
+// read_reports. Holds no more than one report at a time.
+ScanSummary scan_reports(const StationDataSet& data,
+                         const std::function<void(const ScannedReport&)>& visit);
+
+// Value `index` of a scanned report, decoded.
+float raw_value(const ScannedReport& report, std::size_t index, ByteOrder order);
 
 // Whether a value is missing as GrADS sees it: within |undef| / 1e5 of the marker, or not a
 // finite number.
