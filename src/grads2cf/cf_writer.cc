@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 
+#include "common/background_task.h"
 #include "common/fatal_error.h"
 
 namespace d2g::grads2cf {
@@ -72,6 +74,11 @@ class GroupTimes {
   std::vector<long double> seconds_;
 };
 
+// Seconds in the unit of the file's time variable.
+long double time_unit(const CfPlan& plan) {
+  return plan.time_units.rfind("days", 0) == 0 ? 86400.0L : 60.0L;
+}
+
 // The variables of the file being written.
 struct CfVariables {
   int id = -1, lat = -1, lon = -1, time = -1, count = -1, index = -1, z = -1;
@@ -87,16 +94,18 @@ constexpr std::size_t kChunkStations = 1024;
 Survey survey(const gradsin::StationDataSet& data) {
   Survey out;
   std::vector<int32_t> last_group;
-  out.stations = gradsin::scan_reports(data, [&](const gradsin::ScannedReport& report) {
-    const auto s = static_cast<std::size_t>(report.station);
-    if (s >= out.per_station.size()) {
-      out.per_station.resize(s + 1, 0);
-      last_group.resize(s + 1, -1);
+  out.stations = gradsin::scan_reports(data, [&](const gradsin::GroupReports& batch) {
+    for (std::size_t r = 0; r < batch.size(); ++r) {
+      const auto s = static_cast<std::size_t>(batch.station[r]);
+      if (s >= out.per_station.size()) {
+        out.per_station.resize(s + 1, 0);
+        last_group.resize(s + 1, -1);
+      }
+      ++out.per_station[s];
+      out.level_groups += batch.nlevels[r];
+      out.one_per_group = out.one_per_group && batch.offset[r] == 0 && last_group[s] != batch.group;
+      last_group[s] = batch.group;
     }
-    ++out.per_station[s];
-    out.level_groups += report.levels;
-    out.one_per_group = out.one_per_group && report.offset == 0 && last_group[s] != report.group;
-    last_group[s] = report.group;
   });
   return out;
 }
@@ -124,11 +133,25 @@ CfPlan plan_cf(const gradsin::StationDataSet& data, const Survey& survey, Layout
 
 namespace {
 
-CfVariables define(Writer& w, const gradsin::StationDataSet& data, const Survey& survey,
-                   const CfPlan& plan, const std::string& history) {
+// The sizes of the file's dimensions.
+struct Shape {
+  std::size_t stations = 0;  // NC_UNLIMITED where the stations are counted while writing
+  std::size_t station_chunk = 1;
+  std::size_t reports = 0;
+  std::size_t level_groups = 0;
+};
+
+Shape shape_of(const Survey& survey) {
   const std::size_t nstation = survey.stations.ids.size();
-  const auto nreport = static_cast<std::size_t>(survey.stations.reports);
-  const int station_dim = w.dim("station", nstation);
+  return {nstation, std::max<std::size_t>(1, std::min(nstation, kChunkStations)),
+          static_cast<std::size_t>(survey.stations.reports),
+          static_cast<std::size_t>(survey.level_groups)};
+}
+
+CfVariables define(Writer& w, const gradsin::StationDataSet& data, const Shape& shape,
+                   const CfPlan& plan, const std::string& history) {
+  const std::size_t nreport = shape.reports;
+  const int station_dim = w.dim("station", shape.stations);
   int time_dim = -1, obs_dim = -1, profile_dim = -1;
   std::vector<int> element_dims;
   if (plan.orthogonal) {
@@ -139,7 +162,7 @@ CfVariables define(Writer& w, const gradsin::StationDataSet& data, const Survey&
     element_dims = {obs_dim};
   } else {
     profile_dim = w.dim("profile", nreport);
-    obs_dim = w.dim("obs", static_cast<std::size_t>(survey.level_groups));
+    obs_dim = w.dim("obs", shape.level_groups);
     element_dims = {profile_dim};
   }
 
@@ -180,9 +203,9 @@ CfVariables define(Writer& w, const gradsin::StationDataSet& data, const Survey&
     const auto cf_name = var.attributes.find("cf_name");
     const std::string name = cf_name != var.attributes.end() ? cf_name->second : var.name;
     const int id = w.var(name, NC_FLOAT, var.on_levels ? std::vector<int>{obs_dim} : element_dims);
-    if (plan.orthogonal && nstation > 0 && data.ntime > 0) {
+    if (plan.orthogonal && data.ntime > 0) {
       // Chunks that a block of time groups fills exactly, so that each is written once.
-      const std::size_t chunks[2] = {std::min(nstation, kChunkStations),
+      const std::size_t chunks[2] = {shape.station_chunk,
                                      std::min(static_cast<std::size_t>(data.ntime), kBlockGroups)};
       w.check(nc_def_var_chunking(w.id(), id, NC_CHUNKED, chunks), name);
     }
@@ -203,69 +226,90 @@ CfVariables define(Writer& w, const gradsin::StationDataSet& data, const Survey&
   w.text(NC_GLOBAL, "title", data.title);
   w.text(NC_GLOBAL, "history", history);
   w.check(nc_enddef(w.id()), "");
-
-  std::vector<const char*> ids;
-  for (const std::string& id : survey.stations.ids) ids.push_back(id.c_str());
-  if (nstation > 0) {
-    w.check(nc_put_var_string(w.id(), v.id, ids.data()), "station_id");
-    w.check(nc_put_var_float(w.id(), v.lat, survey.stations.lat.data()), "lat");
-    w.check(nc_put_var_float(w.id(), v.lon, survey.stations.lon.data()), "lon");
-  }
   return v;
 }
+
+void write_stations(Writer& w, const CfVariables& v, const gradsin::ScanSummary& stations) {
+  std::vector<const char*> ids;
+  for (const std::string& id : stations.ids) ids.push_back(id.c_str());
+  const std::size_t start = 0, count = ids.size();
+  if (count == 0) return;
+  w.check(nc_put_vara_string(w.id(), v.id, &start, &count, ids.data()), "station_id");
+  w.check(nc_put_vara_float(w.id(), v.lat, &start, &count, stations.lat.data()), "lat");
+  w.check(nc_put_vara_float(w.id(), v.lon, &start, &count, stations.lon.data()), "lon");
+}
+
+void write_time_axis(Writer& w, const gradsin::StationDataSet& data, const CfVariables& vars,
+                     const GroupTimes& times) {
+  std::vector<double> axis(static_cast<std::size_t>(data.ntime));
+  for (std::size_t g = 0; g < axis.size(); ++g) axis[g] = times.group(static_cast<int64_t>(g));
+  if (!axis.empty()) w.check(nc_put_var_double(w.id(), vars.time, axis.data()), "time");
+}
+
+// A block of time groups of every variable, filled group by group as the reports come and
+// written station by station (the file's order) when full.
+class TimeBlock {
+ public:
+  TimeBlock(std::size_t nvar, float undef) : values_(nvar), undef_(undef) {}
+
+  // Room for station `s`; new cells hold the marker.
+  void reach(std::size_t s) {
+    if (s < stations_) return;
+    stations_ = std::max(s + 1, stations_ * 2);
+    for (auto& v : values_) {
+      // Rows are groups: widening them moves the groups already filled.
+      std::vector<float> wider(stations_ * kBlockGroups, undef_);
+      const std::size_t old = v.size() / kBlockGroups;
+      for (std::size_t g = 0; g < kBlockGroups && old > 0; ++g) {
+        std::copy_n(v.begin() + static_cast<std::ptrdiff_t>(g * old), old,
+                    wider.begin() + static_cast<std::ptrdiff_t>(g * stations_));
+      }
+      v.swap(wider);
+    }
+  }
+  float* group(std::size_t v, std::size_t g) { return values_[v].data() + g * stations_; }
+
+  // Writes the first `groups` groups of `nstation` stations as groups `first` on, and makes the
+  // block all marker again.
+  void write(Writer& w, const CfVariables& vars, const gradsin::StationDataSet& data,
+             std::size_t nstation, std::size_t first, std::size_t groups) {
+    transposed_.resize(nstation * groups);
+    for (std::size_t v = 0; v < values_.size(); ++v) {
+      std::vector<float>& b = values_[v];
+      // Station by station, in tiles that stay in the cache.
+      constexpr std::size_t kTile = 64;
+      for (std::size_t s0 = 0; s0 < nstation; s0 += kTile) {
+        const std::size_t s1 = std::min(nstation, s0 + kTile);
+        for (std::size_t g = 0; g < groups; ++g) {
+          const float* row = b.data() + g * stations_;
+          for (std::size_t s = s0; s < s1; ++s) transposed_[s * groups + g] = row[s];
+        }
+      }
+      const std::size_t start[2] = {0, first}, count[2] = {nstation, groups};
+      if (nstation > 0) {
+        w.check(nc_put_vara_float(w.id(), vars.data[v], start, count, transposed_.data()),
+                data.vars[v].name);
+      }
+      std::fill(b.begin(), b.end(), undef_);
+    }
+  }
+
+ private:
+  std::vector<std::vector<float>> values_;  // [group][station] of each variable
+  float undef_;
+  std::size_t stations_ = 0;
+  std::vector<float> transposed_;
+};
 
 // The second reading met stations the first did not: the data file was being rewritten.
 [[noreturn]] void changed(const gradsin::StationDataSet& data) {
   throw FatalError::bad_input(data.dset, "changed while it was read; nothing was written");
 }
 
-float surface_value(const gradsin::StationDataSet& data, const gradsin::ScannedReport& report,
-                    std::size_t v) {
-  if (!report.surface) return data.undef;
-  const float x = gradsin::raw_value(report, v, data.order);
+float surface_value(const gradsin::StationDataSet& data, const gradsin::GroupReports& batch,
+                    std::size_t r, std::size_t v) {
+  const float x = batch.values[static_cast<std::size_t>(batch.first_value[r]) + v];
   return gradsin::is_missing(x, data.undef) ? data.undef : x;
-}
-
-// Station x time, a block of time groups at a time.
-void write_orthogonal(Writer& w, const gradsin::StationDataSet& data, const Survey& survey,
-                      const CfVariables& vars, const GroupTimes& times) {
-  const std::size_t nstation = survey.stations.ids.size();
-  const auto ntime = static_cast<std::size_t>(data.ntime);
-  std::vector<double> axis(ntime);
-  for (std::size_t g = 0; g < ntime; ++g) axis[g] = times.group(static_cast<int64_t>(g));
-  if (ntime > 0) w.check(nc_put_var_double(w.id(), vars.time, axis.data()), "time");
-  if (nstation == 0 || ntime == 0) {
-    gradsin::scan_reports(data, [](const gradsin::ScannedReport&) {});
-    return;
-  }
-  const std::size_t nvar = data.vars.size();
-  std::vector<std::vector<float>> block(nvar, std::vector<float>(nstation * kBlockGroups));
-  std::size_t first = 0;
-  for (auto& b : block) std::fill(b.begin(), b.end(), data.undef);
-  const auto flush = [&](std::size_t groups) {
-    for (std::size_t v = 0; v < nvar; ++v) {
-      std::vector<float>& b = block[v];
-      // A last block shorter than the others is packed to its own width first.
-      if (groups < kBlockGroups) {
-        for (std::size_t s = 0; s < nstation; ++s) {
-          std::copy_n(b.begin() + static_cast<std::ptrdiff_t>(s * kBlockGroups), groups,
-                      b.begin() + static_cast<std::ptrdiff_t>(s * groups));
-        }
-      }
-      const std::size_t start[2] = {0, first}, count[2] = {nstation, groups};
-      w.check(nc_put_vara_float(w.id(), vars.data[v], start, count, b.data()), data.vars[v].name);
-      std::fill(b.begin(), b.end(), data.undef);
-    }
-    first += groups;
-  };
-  gradsin::scan_reports(data, [&](const gradsin::ScannedReport& report) {
-    if (static_cast<std::size_t>(report.station) >= nstation) changed(data);
-    const auto g = static_cast<std::size_t>(report.group);
-    while (g >= first + kBlockGroups) flush(kBlockGroups);
-    const std::size_t cell = static_cast<std::size_t>(report.station) * kBlockGroups + (g - first);
-    for (std::size_t v = 0; v < nvar; ++v) block[v][cell] = surface_value(data, report, v);
-  });
-  while (first < ntime) flush(std::min(kBlockGroups, ntime - first));
 }
 
 // The contiguous ragged layout: the reports by station, in time order within a station.
@@ -281,17 +325,30 @@ void write_ragged(Writer& w, const gradsin::StationDataSet& data, const Survey& 
     end[s] = at;
     counts[s] = static_cast<int>(survey.per_station[s]);
   }
-  std::vector<double> time(nreport);
-  std::vector<std::vector<float>> values(data.surface_vars, std::vector<float>(nreport));
-  gradsin::scan_reports(data, [&](const gradsin::ScannedReport& report) {
-    const auto s = static_cast<std::size_t>(report.station);
-    if (s >= nstation || next[s] == end[s]) changed(data);
-    const std::size_t at = next[s]++;
-    time[at] = times.report(report.group, report.offset);
-    for (std::size_t v = 0; v < values.size(); ++v) values[v][at] = surface_value(data, report, v);
-  });
-  if (nreport > 0) w.check(nc_put_var_double(w.id(), vars.time, time.data()), "time");
+  // Two readings, the times first: the file's time and values are not all in memory at once.
+  {
+    std::vector<double> time(nreport);
+    std::vector<std::size_t> at = next;
+    gradsin::scan_reports(data, [&](const gradsin::GroupReports& batch) {
+      for (std::size_t r = 0; r < batch.size(); ++r) {
+        const auto s = static_cast<std::size_t>(batch.station[r]);
+        if (s >= nstation || at[s] == end[s]) changed(data);
+        time[at[s]++] = times.report(batch.group, batch.offset[r]);
+      }
+    });
+    if (nreport > 0) w.check(nc_put_var_double(w.id(), vars.time, time.data()), "time");
+  }
   if (nstation > 0) w.check(nc_put_var_int(w.id(), vars.count, counts.data()), "row_size");
+  std::vector<std::vector<float>> values(data.surface_vars, std::vector<float>(nreport));
+  gradsin::scan_reports(data, [&](const gradsin::GroupReports& batch) {
+    for (std::size_t r = 0; r < batch.size(); ++r) {
+      const auto s = static_cast<std::size_t>(batch.station[r]);
+      if (s >= nstation || next[s] == end[s]) changed(data);
+      const std::size_t at = next[s]++;
+      for (std::size_t v = 0; v < values.size(); ++v)
+        values[v][at] = surface_value(data, batch, r, v);
+    }
+  });
   for (std::size_t v = 0; v < values.size() && nreport > 0; ++v) {
     w.check(nc_put_var_float(w.id(), vars.data[v], values[v].data()), data.vars[v].name);
   }
@@ -351,17 +408,93 @@ void write_profiles(Writer& w, const gradsin::StationDataSet& data, const CfVari
 
 void write_cf(const std::string& path, const gradsin::StationDataSet& data, const Survey& survey,
               const CfPlan& plan, const std::string& history) {
+  if (plan.orthogonal) {
+    if (!write_orthogonal_at_once(path, data, plan, history)) changed(data);
+    return;
+  }
   Writer w(path);
-  const CfVariables vars = define(w, data, survey, plan, history);
-  const GroupTimes times(data, plan.time_units.rfind("days", 0) == 0 ? 86400.0L : 60.0L);
+  const CfVariables vars = define(w, data, shape_of(survey), plan, history);
+  write_stations(w, vars, survey.stations);
+  const GroupTimes times(data, time_unit(plan));
   if (plan.profiles) {
     write_profiles(w, data, vars, times);
-  } else if (plan.orthogonal) {
-    write_orthogonal(w, data, survey, vars, times);
   } else {
     write_ragged(w, data, survey, vars, times);
   }
   w.close();
+}
+
+std::optional<Survey> write_orthogonal_at_once(const std::string& path,
+                                               const gradsin::StationDataSet& data,
+                                               const CfPlan& plan, const std::string& history) {
+  struct DoesNotFit {};
+  Writer w(path);
+  CfVariables vars;
+  bool defined = false;
+  Survey out;
+  std::vector<int32_t> last_group;
+  const auto ntime = static_cast<std::size_t>(data.ntime);
+  // Two blocks: one is written on a second thread while the next is read into the other.
+  TimeBlock blocks[2] = {TimeBlock(data.vars.size(), data.undef),
+                         TimeBlock(data.vars.size(), data.undef)};
+  int current = 0;
+  std::size_t first = 0, nstation = 0;
+  BackgroundTask writer;
+  // The file is defined once the first block is read, its chunks as wide as the stations met.
+  const auto flush = [&](std::size_t groups) {
+    if (!defined) {
+      Shape shape;
+      shape.stations = NC_UNLIMITED;
+      shape.station_chunk = std::max<std::size_t>(1, std::min(nstation, kChunkStations));
+      vars = define(w, data, shape, plan, history);
+      write_time_axis(w, data, vars, GroupTimes(data, time_unit(plan)));
+      defined = true;
+    }
+    TimeBlock& full = blocks[current];
+    writer.submit([&w, &vars, &data, &full, nstation, start = first, groups] {
+      full.write(w, vars, data, nstation, start, groups);
+    });
+    current = 1 - current;
+    if (nstation > 0) blocks[current].reach(nstation - 1);
+    first += groups;
+  };
+  try {
+    out.stations = gradsin::scan_reports(data, [&](const gradsin::GroupReports& batch) {
+      const auto g = static_cast<std::size_t>(batch.group);
+      while (g >= first + kBlockGroups) flush(kBlockGroups);
+      // Surface data only: each report holds exactly one value of each variable.
+      const std::size_t nvar = data.vars.size();
+      const std::size_t count = batch.size();
+      for (std::size_t r = 0; r < count; ++r) {
+        const auto s = static_cast<std::size_t>(batch.station[r]);
+        if (s >= nstation) {
+          nstation = s + 1;
+          blocks[current].reach(s);
+          last_group.resize(nstation, -1);
+        }
+        if (batch.offset[r] != 0 || last_group[s] == batch.group) throw DoesNotFit{};
+        last_group[s] = batch.group;
+      }
+      const float undef = data.undef;
+      for (std::size_t v = 0; v < nvar; ++v) {
+        float* row = blocks[current].group(v, g - first);
+        const float* value = batch.values.data() + v;
+        const int32_t* station = batch.station.data();
+        for (std::size_t r = 0; r < count; ++r, value += nvar) {
+          row[station[r]] = gradsin::is_missing(*value, undef) ? undef : *value;
+        }
+      }
+    });
+  } catch (const DoesNotFit&) {
+    return std::nullopt;
+  }
+  while (first < ntime) flush(std::min(kBlockGroups, ntime - first));
+  if (!defined) flush(0);
+  writer.wait();
+  write_stations(w, vars, out.stations);
+  w.close();
+  out.per_station.assign(out.stations.ids.size(), 0);
+  return out;
 }
 
 }  // namespace d2g::grads2cf

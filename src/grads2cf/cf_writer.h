@@ -4,6 +4,7 @@
 // timeSeriesProfile layout of the CF conventions (stations indexed, profiles contiguous).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "gradsin/station_control.h"
@@ -38,5 +39,13 @@ CfPlan plan_cf(const gradsin::StationDataSet& data, const Survey& survey, Layout
 // ragged one its own output; profiles are read whole.
 void write_cf(const std::string& path, const gradsin::StationDataSet& data, const Survey& survey,
               const CfPlan& plan, const std::string& history);
+
+// The orthogonal layout in one reading, stations counted as they come (the station dimension is
+// then unlimited; a station first met late has the marker before). Nothing where a station
+// reports twice in a group or off its group's time: the file at `path` is then to be written
+// anew. `plan` is an orthogonal plan.
+std::optional<Survey> write_orthogonal_at_once(const std::string& path,
+                                               const gradsin::StationDataSet& data,
+                                               const CfPlan& plan, const std::string& history);
 
 }  // namespace d2g::grads2cf

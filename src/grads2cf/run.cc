@@ -24,19 +24,10 @@ std::string output_path(const Options& options) {
 
 }  // namespace
 
-void run(const Options& options, std::ostream& log, std::ostream& diag) {
-  const gradsin::StationDataSet data = gradsin::read_control(options.control);
-  const Survey found = survey(data);
-  const gradsin::ScanSummary& reports = found.stations;
-  const CfPlan plan = plan_cf(data, found, options.layout);
-  const std::string path = output_path(options);
-  const std::size_t slash = path.find_last_of('/');
-  const std::string prefix = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+namespace {
 
-  log << fmt::format(" input     {}: {} variables ({} surface), {} time groups from {} step {}\n",
-                     options.control, data.vars.size(), data.surface_vars, data.ntime,
-                     cftime::grads_time(data.start), cftime::step_text(data.step));
+void log_plan(std::ostream& log, const Survey& found, const CfPlan& plan) {
+  const gradsin::ScanSummary& reports = found.stations;
   log << fmt::format(
       " read      {} reports of {} stations{}\n", reports.reports, reports.ids.size(),
       reports.files_missing > 0
@@ -48,10 +39,29 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
                      : plan.orthogonal ? "timeSeries, orthogonal (station, time)"
                                        : "timeSeries, contiguous ragged",
                      plan.time_units, plan.calendar);
+}
 
+}  // namespace
+
+void run(const Options& options, std::ostream& log, std::ostream& diag) {
+  const gradsin::StationDataSet data = gradsin::read_control(options.control);
+  const std::string path = output_path(options);
+  const std::size_t slash = path.find_last_of('/');
+  const std::string prefix = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::string history =
+      fmt::format("grads2cf {}: converted from {}", D2G_VERSION, options.control);
+
+  log << fmt::format(" input     {}: {} variables ({} surface), {} time groups from {} step {}\n",
+                     options.control, data.vars.size(), data.surface_vars, data.ntime,
+                     cftime::grads_time(data.start), cftime::step_text(data.step));
   const OutputDir output(prefix, name, kDataUnit);
   require_creatable(output, name, kDataUnit);
   if (options.check) {
+    const Survey found = survey(data);
+    const gradsin::ScanSummary& reports = found.stations;
+    const CfPlan plan = plan_cf(data, found, options.layout);
+    log_plan(log, found, plan);
     require_replaceable(output, name, kDataUnit);
     log << fmt::format(" --check: nothing written; a run would write {}:\n", path);
     const int64_t levels = found.level_groups;
@@ -74,8 +84,21 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   remove_stale_temporaries(output, {name});
   PendingFile file(output, name, kDataUnit);
   file.finish();
-  write_cf(output.path(file.temp_name()), data, found, plan,
-           fmt::format("grads2cf {}: converted from {}", D2G_VERSION, options.control));
+  const std::string temp = output.path(file.temp_name());
+  // Surface data that may fit the orthogonal layout are written in one reading; where they do
+  // not, the file is written anew from a survey of the reports.
+  std::optional<Survey> found;
+  CfPlan plan;
+  if (options.layout != Layout::kRagged && data.vars.size() == data.surface_vars) {
+    plan = plan_cf(data, Survey{}, Layout::kOrthogonal);
+    found = write_orthogonal_at_once(temp, data, plan, history);
+  }
+  if (!found) {
+    found = survey(data);
+    plan = plan_cf(data, *found, options.layout);
+    write_cf(temp, data, *found, plan, history);
+  }
+  log_plan(log, *found, plan);
   stop_if_interrupted();
   ProductSwap swap(output);
   swap.put(file);

@@ -230,27 +230,26 @@ void check_map(const StationDataSet& data, const std::vector<int64_t>& offsets,
 
 }  // namespace
 
-bool is_missing(float value, float undef) {
-  return std::isnan(value) || std::isinf(value) ||
-         std::fabs(value - undef) <= std::fabs(undef / 1e5f);
-}
-
-float raw_value(const ScannedReport& report, std::size_t index, ByteOrder order) {
-  return get_f32(report.raw + 4 * index, order);
-}
-
 ScanSummary scan_reports(const StationDataSet& data,
-                         const std::function<void(const ScannedReport&)>& visit) {
+                         const std::function<void(const GroupReports&)>& visit) {
   ScanSummary out;
   DataReader reader(data);
   StationNumbers numbers;
   const std::size_t level_vars = data.vars.size() - data.surface_vars;
   std::vector<int64_t> offsets;
   std::vector<int32_t> counts;
+  GroupReports batch;
   for (int64_t g = 0; g < data.ntime; ++g) {
+    batch.group = static_cast<int32_t>(g);
+    batch.station.clear();
+    batch.offset.clear();
+    batch.nlevels.clear();
+    batch.first_value.clear();
+    batch.values.clear();
     if (!reader.open_for(g, out.files_missing)) {
       offsets.push_back(0);
       counts.push_back(0);
+      visit(batch);
       continue;
     }
     offsets.push_back(reader.position());
@@ -281,19 +280,22 @@ ScanSummary scan_reports(const StationDataSet& data,
       if (levels > 0 && level_vars == 0) {
         throw reader.error(g, at, "level groups, but the control file has no level variables");
       }
-      ScannedReport report;
-      report.floats =
+      const std::size_t floats =
           (flag ? data.surface_vars : 0) + static_cast<std::size_t>(levels) * (1 + level_vars);
-      if (report.floats > 0) report.raw = reader.read(report.floats * 4, g, "a report's values");
-      report.station = numbers.number(header, lat, lon, static_cast<std::size_t>(reports), out);
-      report.group = static_cast<int32_t>(g);
-      report.offset = t;
-      report.levels = levels;
-      report.surface = flag == 1;
-      visit(report);
+      const unsigned char* raw =
+          floats > 0 ? reader.read(floats * 4, g, "a report's values") : nullptr;
+      batch.station.push_back(
+          numbers.number(header, lat, lon, static_cast<std::size_t>(reports), out));
+      batch.offset.push_back(t);
+      batch.nlevels.push_back(levels);
+      batch.first_value.push_back(static_cast<int64_t>(batch.values.size()));
+      if (!flag) batch.values.insert(batch.values.end(), data.surface_vars, data.undef);
+      for (std::size_t v = 0; v < floats; ++v)
+        batch.values.push_back(get_f32(raw + 4 * v, data.order));
       ++reports;
     }
     numbers.end_group();
+    visit(batch);
     out.reports += reports;
     counts.push_back(reports);
   }
@@ -303,17 +305,14 @@ ScanSummary scan_reports(const StationDataSet& data,
 
 StationReports read_reports(const StationDataSet& data) {
   StationReports out;
-  ScanSummary summary = scan_reports(data, [&](const ScannedReport& report) {
-    out.station.push_back(report.station);
-    out.group.push_back(report.group);
-    out.offset.push_back(report.offset);
-    out.nlevels.push_back(report.levels);
-    out.first_value.push_back(static_cast<int64_t>(out.values.size()));
-    std::size_t v = 0;
-    for (std::size_t s = 0; s < data.surface_vars; ++s) {
-      out.values.push_back(report.surface ? raw_value(report, v++, data.order) : data.undef);
-    }
-    for (; v < report.floats; ++v) out.values.push_back(raw_value(report, v, data.order));
+  ScanSummary summary = scan_reports(data, [&](const GroupReports& batch) {
+    const auto base = static_cast<int64_t>(out.values.size());
+    out.station.insert(out.station.end(), batch.station.begin(), batch.station.end());
+    out.group.insert(out.group.end(), batch.size(), batch.group);
+    out.offset.insert(out.offset.end(), batch.offset.begin(), batch.offset.end());
+    out.nlevels.insert(out.nlevels.end(), batch.nlevels.begin(), batch.nlevels.end());
+    for (int64_t first : batch.first_value) out.first_value.push_back(base + first);
+    out.values.insert(out.values.end(), batch.values.begin(), batch.values.end());
   });
   out.ids = std::move(summary.ids);
   out.lat = std::move(summary.lat);

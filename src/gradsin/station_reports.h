@@ -3,6 +3,7 @@
 // was read).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,17 +30,18 @@ struct StationReports {
   std::vector<std::string> notes;
 };
 
-// One report as the scanner meets it. Valid only during the visit.
-struct ScannedReport {
-  int32_t station = 0;  // numbered in order of first appearance
+// The reports of one time group, decoded, as the scanner hands them on.
+struct GroupReports {
   int32_t group = 0;
-  float offset = 0;
-  int32_t levels = 0;    // level groups, the surface group not counted
-  bool surface = false;  // a surface group comes first
-  // The report's values as stored (byte order of the data set): the surface group's values,
-  // then per level the level and the level-dependent values.
-  const unsigned char* raw = nullptr;
-  std::size_t floats = 0;
+  std::vector<int32_t> station;  // numbered in order of first appearance
+  std::vector<float> offset;
+  std::vector<int32_t> nlevels;      // level groups, the surface group not counted
+  std::vector<int64_t> first_value;  // where its values start in `values`
+  // As in StationReports: the surface values (the marker where the report has none), then per
+  // level the level and the level-dependent values.
+  std::vector<float> values;
+
+  std::size_t size() const { return station.size(); }
 };
 
 // What a scan learns besides the reports: the stations, and what the reader noticed.
@@ -51,17 +53,16 @@ struct ScanSummary {
   std::vector<std::string> notes;
 };
 
-// Reads every report, in file order, and shows each to `visit`; the same checks and errors as
-// read_reports. Holds no more than one report at a time.
+// Reads every report, in file order, and shows them to `visit` a time group at a time (empty
+// groups too); the same checks and errors as read_reports. Holds one time group at a time.
 ScanSummary scan_reports(const StationDataSet& data,
-                         const std::function<void(const ScannedReport&)>& visit);
-
-// Value `index` of a scanned report, decoded.
-float raw_value(const ScannedReport& report, std::size_t index, ByteOrder order);
+                         const std::function<void(const GroupReports&)>& visit);
 
 // Whether a value is missing as GrADS sees it: within |undef| / 1e5 of the marker, or not a
 // finite number.
-bool is_missing(float value, float undef);
+inline bool is_missing(float value, float undef) {
+  return !std::isfinite(value) || std::fabs(value - undef) <= std::fabs(undef / 1e5f);
+}
 
 // Reads every report; a data file cut short, a report with an impossible level count or flag,
 // or a template file that is short ends the run naming the file, the time group and the byte.

@@ -197,6 +197,49 @@ TEST(Grads2cf, SeveralReportsPerGroupAndLevelsTakeTheRaggedLayouts) {
   EXPECT_EQ(doubles(pnc, "ps"), (std::vector<double>{1012, -999, 1011}));
 }
 
+TEST(Grads2cf, StationsMetLateAndRepeatsFoundLateStillConvertWhole) {
+  // Seventy daily groups, more than the program holds at once: A every day, C from day 67 on;
+  // in the second data set A reports twice on day 69, which only the ragged layout holds.
+  std::vector<std::vector<ExpectedReport>> groups(70);
+  for (int g = 0; g < 70; ++g) {
+    groups[g].push_back(report("A", 10, 20, 0, {float(g), 1}));
+    if (g >= 66) groups[g].push_back(report("C", 30, 40, 0, {float(100 + g), 2}));
+  }
+  std::vector<std::vector<ExpectedReport>> repeated = groups;
+  repeated[68].push_back(report("A", 10, 20, 0.5f, {-1, -1}));
+  TempDir dir;
+  write_file(dir.file("late.dat"), pack_groups(groups));
+  write_file(dir.file("late.ctl"), control("late.dat", "", 70, "00Z01jan2000 1dy", kTwoSurface));
+  write_file(dir.file("twice.dat"), pack_groups(repeated));
+  write_file(dir.file("twice.ctl"), control("twice.dat", "", 70, "00Z01jan2000 1dy", kTwoSurface));
+
+  auto run = testing::run_program(testing::grads2cf(), dir.path(), "-q late.ctl");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string nc = dir.file("late.nc");
+  EXPECT_EQ(strings(nc, "station_id"), (std::vector<std::string>{"A", "C"}));
+  const std::vector<double> ps = doubles(nc, "ps");
+  ASSERT_EQ(ps.size(), 140u);
+  for (int g = 0; g < 70; ++g) {
+    EXPECT_EQ(ps[g], g) << g;
+    EXPECT_EQ(ps[70 + g], g >= 66 ? 100 + g : -999) << g;
+  }
+
+  run = testing::run_program(testing::grads2cf(), dir.path(), "-q twice.ctl");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string rnc = dir.file("twice.nc");
+  EXPECT_EQ(doubles(rnc, "row_size"), (std::vector<double>{71, 4}));
+  const std::vector<double> time = doubles(rnc, "time");
+  ASSERT_EQ(time.size(), 75u);
+  EXPECT_EQ(time[68], 68);
+  EXPECT_EQ(time[69], 68.5);
+  EXPECT_EQ(doubles(rnc, "ps")[69], -1);
+  // Refused once the repeat is met, with the earlier result left as it was.
+  const testing::DirSnapshot before = testing::snapshot(dir.path());
+  run = testing::run_program(testing::grads2cf(), dir.path(), "-q twice.ctl --layout orthogonal");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(testing::snapshot(dir.path()), before);
+}
+
 TEST(Grads2cf, TemplatesAndTheNoLeapCalendarKeepTheirTimes) {
   TempDir dir;
   // Half-yearly groups in yearly files, the second year's file missing: its groups are empty.
