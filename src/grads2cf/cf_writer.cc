@@ -433,6 +433,7 @@ std::optional<Survey> write_orthogonal_at_once(const std::string& path,
   bool defined = false;
   Survey out;
   std::vector<int32_t> last_group;
+  std::vector<float*> rows;  // the current group's row of each variable
   const auto ntime = static_cast<std::size_t>(data.ntime);
   // Two blocks: one is written on a second thread while the next is read into the other.
   TimeBlock blocks[2] = {TimeBlock(data.vars.size(), data.undef),
@@ -464,25 +465,22 @@ std::optional<Survey> write_orthogonal_at_once(const std::string& path,
       while (g >= first + kBlockGroups) flush(kBlockGroups);
       // Surface data only: each report holds exactly one value of each variable.
       const std::size_t nvar = data.vars.size();
-      const std::size_t count = batch.size();
-      for (std::size_t r = 0; r < count; ++r) {
+      const float undef = data.undef;
+      const gradsin::MissingTest missing(undef);
+      rows.resize(nvar);
+      for (std::size_t v = 0; v < nvar; ++v) rows[v] = blocks[current].group(v, g - first);
+      const float* value = batch.values.data();
+      for (std::size_t r = 0; r < batch.size(); ++r, value += nvar) {
         const auto s = static_cast<std::size_t>(batch.station[r]);
         if (s >= nstation) {
           nstation = s + 1;
           blocks[current].reach(s);
           last_group.resize(nstation, -1);
+          for (std::size_t v = 0; v < nvar; ++v) rows[v] = blocks[current].group(v, g - first);
         }
         if (batch.offset[r] != 0 || last_group[s] == batch.group) throw DoesNotFit{};
         last_group[s] = batch.group;
-      }
-      const float undef = data.undef;
-      for (std::size_t v = 0; v < nvar; ++v) {
-        float* row = blocks[current].group(v, g - first);
-        const float* value = batch.values.data() + v;
-        const int32_t* station = batch.station.data();
-        for (std::size_t r = 0; r < count; ++r, value += nvar) {
-          row[station[r]] = gradsin::is_missing(*value, undef) ? undef : *value;
-        }
+        for (std::size_t v = 0; v < nvar; ++v) rows[v][s] = missing(value[v]) ? undef : value[v];
       }
     });
   } catch (const DoesNotFit&) {

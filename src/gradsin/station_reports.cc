@@ -31,13 +31,6 @@ uint32_t get_u32(const unsigned char* at, ByteOrder order) {
              : (uint32_t{at[3]} << 24 | uint32_t{at[2]} << 16 | uint32_t{at[1]} << 8 | at[0]);
 }
 
-float get_f32(const unsigned char* at, ByteOrder order) {
-  const uint32_t bits = get_u32(at, order);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
 // Reads the data files through a buffer of its own: a report is a few dozen bytes, and a
 // library call for each would cost more than everything else.
 class DataReader {
@@ -153,9 +146,25 @@ class StationNumbers {
     if (place < previous_.size()) {
       const int32_t guess = previous_[place];
       if (std::memcmp(raw_keys_.data() + 16 * static_cast<std::size_t>(guess), header, 16) == 0) {
-        return remember(guess);
+        current_.push_back(guess);
+        return guess;
       }
     }
+    const int32_t station = look_up(header, lat, lon, out);
+    current_.push_back(station);
+    return station;
+  }
+
+  // A time group ends: its order is the guess for the next one.
+  void end_group() {
+    previous_.swap(current_);
+    current_.clear();
+  }
+
+ private:
+  // The station of a report not where the group before had it: by identifier and position.
+  __attribute__((noinline)) int32_t look_up(const unsigned char* header, float lat, float lon,
+                                            ScanSummary& out) {
     std::string id(reinterpret_cast<const char*>(header), 8);
     const std::size_t first = id.find_first_not_of(' ');
     id = first == std::string::npos ? "" : id.substr(first);
@@ -172,19 +181,7 @@ class StationNumbers {
       out.lon.push_back(lon);
       raw_keys_.insert(raw_keys_.end(), header, header + 16);
     }
-    return remember(it->second);
-  }
-
-  // A time group ends: its order is the guess for the next one.
-  void end_group() {
-    previous_.swap(current_);
-    current_.clear();
-  }
-
- private:
-  int32_t remember(int32_t station) {
-    current_.push_back(station);
-    return station;
+    return it->second;
   }
 
   std::unordered_map<std::string, int32_t> known_;
@@ -230,8 +227,30 @@ void check_map(const StationDataSet& data, const std::vector<int64_t>& offsets,
 
 }  // namespace
 
-ScanSummary scan_reports(const StationDataSet& data,
-                         const std::function<void(const GroupReports&)>& visit) {
+namespace {
+
+// A 32-bit word in the data set's byte order, the order fixed when compiling: this runs for
+// every value of the data set.
+template <ByteOrder kOrder>
+uint32_t load_u32(const unsigned char* at) {
+  uint32_t word;
+  std::memcpy(&word, at, sizeof word);
+  constexpr bool kHostBig = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
+  if constexpr ((kOrder == ByteOrder::kBig) != kHostBig) word = __builtin_bswap32(word);
+  return word;
+}
+
+template <ByteOrder kOrder>
+float load_f32(const unsigned char* at) {
+  const uint32_t bits = load_u32<kOrder>(at);
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+template <ByteOrder kOrder>
+ScanSummary scan(const StationDataSet& data,
+                 const std::function<void(const GroupReports&)>& visit) {
   ScanSummary out;
   DataReader reader(data);
   StationNumbers numbers;
@@ -256,13 +275,13 @@ ScanSummary scan_reports(const StationDataSet& data,
     int32_t reports = 0;
     for (;;) {
       const int64_t at = reader.position();
-      unsigned char header[kHeaderBytes];
-      std::memcpy(header, reader.read(kHeaderBytes, g, "a report header"), kHeaderBytes);
-      const float lat = get_f32(header + 8, data.order);
-      const float lon = get_f32(header + 12, data.order);
-      const float t = get_f32(header + 16, data.order);
-      const auto nlev = static_cast<int32_t>(get_u32(header + 20, data.order));
-      const auto flag = static_cast<int32_t>(get_u32(header + 24, data.order));
+      // Valid until the next read: everything taken from the header is taken before the values.
+      const unsigned char* header = reader.read(kHeaderBytes, g, "a report header");
+      const float lat = load_f32<kOrder>(header + 8);
+      const float lon = load_f32<kOrder>(header + 12);
+      const float t = load_f32<kOrder>(header + 16);
+      const auto nlev = static_cast<int32_t>(load_u32<kOrder>(header + 20));
+      const auto flag = static_cast<int32_t>(load_u32<kOrder>(header + 24));
       if (nlev == 0) break;
       if (nlev < 0 || nlev > kMostLevels) {
         throw reader.error(g, at, fmt::format("a report of {} levels", nlev));
@@ -280,18 +299,21 @@ ScanSummary scan_reports(const StationDataSet& data,
       if (levels > 0 && level_vars == 0) {
         throw reader.error(g, at, "level groups, but the control file has no level variables");
       }
-      const std::size_t floats =
-          (flag ? data.surface_vars : 0) + static_cast<std::size_t>(levels) * (1 + level_vars);
-      const unsigned char* raw =
-          floats > 0 ? reader.read(floats * 4, g, "a report's values") : nullptr;
       batch.station.push_back(
           numbers.number(header, lat, lon, static_cast<std::size_t>(reports), out));
       batch.offset.push_back(t);
       batch.nlevels.push_back(levels);
-      batch.first_value.push_back(static_cast<int64_t>(batch.values.size()));
-      if (!flag) batch.values.insert(batch.values.end(), data.surface_vars, data.undef);
-      for (std::size_t v = 0; v < floats; ++v)
-        batch.values.push_back(get_f32(raw + 4 * v, data.order));
+      const std::size_t first = batch.values.size();
+      batch.first_value.push_back(static_cast<int64_t>(first));
+      const std::size_t skipped = flag ? 0 : data.surface_vars;
+      const std::size_t floats =
+          (flag ? data.surface_vars : 0) + static_cast<std::size_t>(levels) * (1 + level_vars);
+      for (std::size_t v = 0; v < skipped; ++v) batch.values.push_back(data.undef);
+      if (floats > 0) {
+        const unsigned char* raw = reader.read(floats * 4, g, "a report's values");
+        for (std::size_t v = 0; v < floats; ++v)
+          batch.values.push_back(load_f32<kOrder>(raw + 4 * v));
+      }
       ++reports;
     }
     numbers.end_group();
@@ -301,6 +323,14 @@ ScanSummary scan_reports(const StationDataSet& data,
   }
   check_map(data, offsets, counts, out.notes);
   return out;
+}
+
+}  // namespace
+
+ScanSummary scan_reports(const StationDataSet& data,
+                         const std::function<void(const GroupReports&)>& visit) {
+  return data.order == ByteOrder::kBig ? scan<ByteOrder::kBig>(data, visit)
+                                       : scan<ByteOrder::kLittle>(data, visit);
 }
 
 StationReports read_reports(const StationDataSet& data) {

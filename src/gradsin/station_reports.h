@@ -59,10 +59,19 @@ ScanSummary scan_reports(const StationDataSet& data,
                          const std::function<void(const GroupReports&)>& visit);
 
 // Whether a value is missing as GrADS sees it: within |undef| / 1e5 of the marker, or not a
-// finite number.
-inline bool is_missing(float value, float undef) {
-  return !std::isfinite(value) || std::fabs(value - undef) <= std::fabs(undef / 1e5f);
-}
+// finite number. The tolerance is worked out once: this runs for every value.
+class MissingTest {
+ public:
+  explicit MissingTest(float undef) : undef_(undef), tolerance_(std::fabs(undef / 1e5f)) {}
+  bool operator()(float value) const {
+    return !std::isfinite(value) || std::fabs(value - undef_) <= tolerance_;
+  }
+
+ private:
+  float undef_, tolerance_;
+};
+
+inline bool is_missing(float value, float undef) { return MissingTest(undef)(value); }
 
 // Reads every report; a data file cut short, a report with an impossible level count or flag,
 // or a template file that is short ends the run naming the file, the time group and the byte.
