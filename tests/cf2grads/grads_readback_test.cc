@@ -1,11 +1,7 @@
 // The real client: GrADS opens cf2grads products through the maps cf2grads writes (no stnmap)
 // and prints, time step by time step, the values, times and levels that the CF files hold.
-#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <map>
-#include <sstream>
 
 #include "cf2grads/cf_fixtures.h"
 
@@ -13,55 +9,6 @@ namespace d2g {
 namespace {
 
 using testing::TempDir;
-
-// What GrADS printed: "TIME VAR ID LEVEL VALUE" per report of each variable, at each of
-// `levels` for the level-dependent ones (those after the first `surface`).
-std::vector<std::string> grads_reports(const std::string& dir, const std::string& ctl, int ntime,
-                                       const std::vector<std::string>& vars,
-                                       std::size_t surface = 99,
-                                       const std::vector<int>& levels = {}) {
-  std::string script = "'open " + ctl +
-                       "'\n'set lon -180 180'\n'set lat -90 90'\n"
-                       "'set gxout print'\n'set stnprint on'\n";
-  for (int t = 1; t <= ntime; ++t) {
-    script += fmt::format("'set t {}'\n'q time'\nsay 'TIME ' subwrd(result,3)\n", t);
-    for (std::size_t v = 0; v < vars.size(); ++v) {
-      const std::string show = "'d " + vars[v] + "'\nsay '" + vars[v] + "'\nsay result\n";
-      if (v < surface) script += show;
-      for (int level : v < surface ? std::vector<int>{} : levels) {
-        script += fmt::format("'set lev {}'\n", level) + show;
-      }
-    }
-  }
-  testing::write_file(dir + "/read.gs", script);
-  std::string out;
-  testing::run_command("cd " + testing::shell_quote(dir) + " && grads -blc 'run read.gs'", &out);
-  EXPECT_THAT(out, ::testing::Not(::testing::HasSubstr("Error")));
-  std::vector<std::string> reports;
-  std::istringstream in(out);
-  std::string line, time, var;
-  int left = 0;
-  while (std::getline(in, line)) {
-    if (line.rfind("TIME ", 0) == 0) {
-      time = line.substr(5);
-    } else if (std::find(vars.begin(), vars.end(), line) != vars.end()) {
-      var = line;
-    } else if (std::sscanf(line.c_str(), "Printing Stations -- %d Reports", &left) == 1) {
-    } else if (left > 0) {
-      char id[16], level[32];
-      float lon, lat;
-      if (std::sscanf(line.c_str(), "%15s %f %f %31s", id, &lon, &lat, level) == 4) {
-        std::string value;
-        std::getline(in, value);
-        value.erase(value.find_last_not_of(' ') + 1);
-        const std::string lev = std::string(level) == "-9.99e+08" ? "sfc" : level;
-        reports.push_back(fmt::format("{} {} {} {} {}", time, var, id, lev, value));
-        --left;
-      }
-    }
-  }
-  return reports;
-}
 
 TEST(Cf2gradsReadback, EveryRepresentationReadsBackInGradsAsTheCfFilesHoldIt) {
   // The timeSeries fixtures' data as GrADS must print them.
@@ -111,8 +58,8 @@ TEST(Cf2gradsReadback, EveryRepresentationReadsBackInGradsAsTheCfFilesHoldIt) {
     TempDir dir;
     const auto run = testing::convert_cdl(dir, c.fixture, testing::cdl_fixture(c.fixture));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(grads_reports(dir.file("out"), c.fixture + ".ctl", c.ntime, c.vars, c.surface,
-                            {1000, 850, 500}),
+    EXPECT_EQ(testing::grads_printed_reports(dir.file("out"), c.fixture + ".ctl", c.ntime, c.vars,
+                                             c.surface, {1000, 850, 500}),
               *c.expected);
   }
 }
@@ -136,7 +83,7 @@ TEST(Cf2gradsReadback, ANoLeapCalendarOpensInGradsWithoutStnmap) {
   TempDir dir;
   ASSERT_EQ(testing::convert_cdl(dir, "single", testing::cdl_fixture("single")).status, 0);
   EXPECT_EQ(
-      grads_reports(dir.file("out"), "single.ctl", 4, {"temperature"}),
+      testing::grads_printed_reports(dir.file("out"), "single.ctl", 4, {"temperature"}),
       (std::vector<std::string>{
           "00Z27FEB2000 temperature MADRID sfc 1.5", "00Z28FEB2000 temperature MADRID sfc 2.5",
           "00Z01MAR2000 temperature MADRID sfc 3.5", "00Z02MAR2000 temperature MADRID sfc 4.5"}));

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <fmt/format.h>
+#include <gmock/gmock.h>
 #include <netcdf.h>
 #include <sys/wait.h>
 
@@ -224,6 +226,55 @@ std::string pack_station_data(const std::vector<float>& values, const std::vecto
     append_le(out, 1);
   }
   return out;
+}
+
+// What GrADS printed: "TIME VAR ID LEVEL VALUE" per report of each variable, at each of
+// `levels` for the level-dependent ones (those after the first `surface`).
+std::vector<std::string> grads_printed_reports(const std::string& dir, const std::string& ctl,
+                                               int ntime, const std::vector<std::string>& vars,
+                                               std::size_t surface,
+                                               const std::vector<int>& levels) {
+  std::string script = "'open " + ctl +
+                       "'\n'set lon -180 180'\n'set lat -90 90'\n"
+                       "'set gxout print'\n'set stnprint on'\n";
+  for (int t = 1; t <= ntime; ++t) {
+    script += fmt::format("'set t {}'\n'q time'\nsay 'TIME ' subwrd(result,3)\n", t);
+    for (std::size_t v = 0; v < vars.size(); ++v) {
+      const std::string show = "'d " + vars[v] + "'\nsay '" + vars[v] + "'\nsay result\n";
+      if (v < surface) script += show;
+      for (int level : v < surface ? std::vector<int>{} : levels) {
+        script += fmt::format("'set lev {}'\n", level) + show;
+      }
+    }
+  }
+  write_file(dir + "/read.gs", script);
+  std::string out;
+  run_command("cd " + shell_quote(dir) + " && grads -blc 'run read.gs'", &out);
+  EXPECT_THAT(out, ::testing::Not(::testing::HasSubstr("Error")));
+  std::vector<std::string> reports;
+  std::istringstream in(out);
+  std::string line, time, var;
+  int left = 0;
+  while (std::getline(in, line)) {
+    if (line.rfind("TIME ", 0) == 0) {
+      time = line.substr(5);
+    } else if (std::find(vars.begin(), vars.end(), line) != vars.end()) {
+      var = line;
+    } else if (std::sscanf(line.c_str(), "Printing Stations -- %d Reports", &left) == 1) {
+    } else if (left > 0) {
+      char id[16], level[32];
+      float lon, lat;
+      if (std::sscanf(line.c_str(), "%15s %f %f %31s", id, &lon, &lat, level) == 4) {
+        std::string value;
+        std::getline(in, value);
+        value.erase(value.find_last_not_of(' ') + 1);
+        const std::string lev = std::string(level) == "-9.99e+08" ? "sfc" : level;
+        reports.push_back(fmt::format("{} {} {} {} {}", time, var, id, lev, value));
+        --left;
+      }
+    }
+  }
+  return reports;
 }
 
 }  // namespace d2g::testing

@@ -64,8 +64,8 @@ std::string converter();
 std::string cf2grads();
 std::string grads2cf();
 std::string plot_program();  // drought2grads-plot
-std::string source_dir();  // the tests/ folder of the source tree
-std::string build_dir();   // the top of the build tree
+std::string source_dir();    // the tests/ folder of the source tree
+std::string build_dir();     // the top of the build tree
 
 // Writes the sample input set into `dir`; the station list is `dir`/SPI_Stn.nc.
 void generate_sample(const std::string& dir, int nstn, int numdr_len, int sen_len, int seed = 1);
@@ -92,5 +92,14 @@ NcValues read_nc(const std::string& path, const std::string& variable);
 std::string pack_station_data(const std::vector<float>& values, const std::vector<float>& lon,
                               const std::vector<float>& lat, int nstn, int ntime,
                               std::vector<std::string> ids = {});
+
+// GrADS's own reading of a station data set: opens `ctl` in `dir` and prints every report, time
+// step by time step, as "TIME VAR ID LEVEL VALUE" ("sfc" for surface variables, the level of
+// each of `levels` for the level-dependent ones, those after the first `surface`; a missing
+// value as GrADS prints it, -9.99e+08). Expects GrADS to report no error.
+std::vector<std::string> grads_printed_reports(const std::string& dir, const std::string& ctl,
+                                               int ntime, const std::vector<std::string>& vars,
+                                               std::size_t surface = 99,
+                                               const std::vector<int>& levels = {});
 
 }  // namespace d2g::testing
