@@ -275,7 +275,8 @@ Figure series_figure(const FigureRequest& request, const std::vector<std::size_t
   script.command(
       fmt::format("draw rec {:.4f} {:.4f} {:.4f} {:.4f}", plot.x0, plot.y0, plot.x1, plot.y1));
 
-  // One line per station, broken where it has no value, a mark at every value.
+  // One line per station, broken where it has no value and between severity groups (they are
+  // categories, not a sequence), a mark at every value.
   for (std::size_t k = 0; k < stations.size(); ++k) {
     const int colour = 40 + static_cast<int>(k % 8);
     const unsigned c = kLineColours[k % 8];
@@ -285,7 +286,8 @@ Figure series_figure(const FigureRequest& request, const std::vector<std::size_t
     for (int64_t t = 0; t < count; ++t) {
       const float v = field.at(t, stations[k]);
       if (std::isnan(v)) continue;
-      if (t + 1 < count && !std::isnan(field.at(t + 1, stations[k]))) {
+      const bool group_ends = kind.axis == StepAxis::kCombinations && (t + 1) % 6 == 0;
+      if (t + 1 < count && !group_ends && !std::isnan(field.at(t + 1, stations[k]))) {
         script.command(fmt::format("draw line {:.4f} {:.4f} {:.4f} {:.4f}", x_of(t), y_of(v),
                                    x_of(t + 1), y_of(field.at(t + 1, stations[k]))));
       }

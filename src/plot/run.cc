@@ -193,6 +193,16 @@ void run(const Options& options, std::ostream& out) {
   stop_if_interrupted();
   ProductSwap swap(dir);
   for (auto& file : files) swap.put(*file);
+  // Pages an earlier run drew under these names and this one does not would pass for its own.
+  const std::size_t pages = figure.pages.size();
+  const auto name_of = [&](const std::string& path) { return path.substr(slash + 1); };
+  if (pages > 1 && std::filesystem::exists(options.output)) {
+    swap.withdraw(name_of(options.output), kDataUnit);
+  }
+  for (std::size_t p = pages > 1 ? pages : 0;
+       std::filesystem::exists(page_path(options.output, p, p + 2)); ++p) {
+    swap.withdraw(name_of(page_path(options.output, p, p + 2)), kDataUnit);
+  }
   swap.complete(nullptr);
   for (const std::string& path : written) out << path << "\n";
 }

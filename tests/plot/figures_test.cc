@@ -253,6 +253,12 @@ TEST_F(Figures, VectorFormatsAndSheetsOfSeveralPages) {
         colour_bar_row(decode_png(testing::read_file(file("plains", "pages/" + pages[p]))), 4), 0);
   }
   EXPECT_EQ(run.out, expected);
+  // One map under the same name: the pages of the sheet are gone with it, not left to pass for
+  // this run's.
+  ASSERT_EQ(plot("plains", "Num_Dr_Mon.ctl -o pages/num.png").status, 0);
+  EXPECT_EQ(testing::list_dir(file("plains", "pages")), std::vector<std::string>{"num.png"});
+  ASSERT_EQ(plot("plains", "Num_Dr_Mon.ctl --sheet -o pages/num.png").status, 0);
+  EXPECT_EQ(testing::list_dir(file("plains", "pages")), pages);
 }
 
 TEST_F(Figures, RefusalsSayWhyAndWriteNothing) {
