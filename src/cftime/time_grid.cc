@@ -19,13 +19,6 @@ int64_t floor_div(int64_t a, int64_t b) {
   return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
 }
 
-int days_in_month(int64_t year, int month, Calendar calendar) {
-  const int64_t next_year = month == 12 ? year + 1 : year;
-  const int next_month = month == 12 ? 1 : month + 1;
-  return static_cast<int>(day_number(next_year, next_month, 1, calendar) -
-                          day_number(year, month, 1, calendar));
-}
-
 CivilTime civil(long double seconds, Calendar calendar) { return civil_time(seconds, calendar); }
 
 }  // namespace
@@ -112,8 +105,10 @@ long double TimeGrid::group_time(int64_t group) const {
   CivilTime t = start_time_;
   t.year = start_time_.year + floor_div(month, 12);
   t.month = static_cast<int>(month - floor_div(month, 12) * 12) + 1;
-  t.day = std::min(t.day, days_in_month(t.year, t.month, calendar_));
-  return absolute_seconds(t, calendar_);
+  // As GrADS adds months: a day the month does not have runs on into the next one (31 January
+  // and a month is 2 March in a leap year), never cut back to the month's last day.
+  t.day = 1;
+  return absolute_seconds(t, calendar_) + (start_time_.day - 1) * 86400.0L;
 }
 
 std::pair<int64_t, double> TimeGrid::place(double seconds) const {

@@ -72,6 +72,14 @@ TEST(TimeGrid, MonthlyGroupsFollowTheCalendar) {
   EXPECT_EQ(grid.place(at(2000, 2, 15, 13)).first, 2);
   const TimeGrid noleap(at(2001, 2, 28, 0, 0, Calendar::kNoLeap), Step{0, 1440}, Calendar::kNoLeap);
   EXPECT_EQ(civil_time(noleap.group_time(1), Calendar::kNoLeap).month, 3);
+  // From the 31st, as GrADS's "q time" says: a day the month lacks runs on into the next one.
+  const TimeGrid late(at(2000, 1, 31, 12), Step{1, 0}, Calendar::kStandard);
+  EXPECT_EQ(late.group_time(1), at(2000, 3, 2, 12));
+  EXPECT_EQ(late.group_time(2), at(2000, 3, 31, 12));
+  EXPECT_EQ(late.group_time(3), at(2000, 5, 1, 12));
+  const TimeGrid late_noleap(at(2001, 1, 30, 0, 0, Calendar::kNoLeap), Step{1, 0},
+                             Calendar::kNoLeap);
+  EXPECT_EQ(late_noleap.group_time(1), at(2001, 3, 2, 0, 0, Calendar::kNoLeap));
 }
 
 TEST(TimeGrid, StepsAreReadAsGradsWritesThem) {
