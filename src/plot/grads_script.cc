@@ -102,6 +102,17 @@ void map_panel(GradsScript& script, const MapPanel& panel, const ColourScale& sc
   script.command(panel.lon_labels ? "set xlab on" : "set xlab off");
   script.command(panel.lat_labels ? "set ylab on" : "set ylab off");
   script.command("set gxout stnmark");
+  // The frame, grid and coastlines first, with marks of no shape: GrADS draws a display's grid
+  // over its marks, and the map would cross them.
+  script.command("set grid on 5 15");
+  script.command("set cmark 0");
+  script.command("set mpdraw off");
+  script.command("d " + panel.var);
+  script.command("set mpdraw on");
+  script.command("draw map");
+  script.command("set grid off");
+  script.command("set xlab off");
+  script.command("set ylab off");
   script.command("set cmark 3");
   script.command(fmt::format("set digsiz {}", number(panel.mark)));
   std::string levels, colours;
@@ -110,7 +121,6 @@ void map_panel(GradsScript& script, const MapPanel& panel, const ColourScale& sc
     colours += fmt::format(" {}", kFirstScaleColour + static_cast<int>(i));
   script.command("set clevs" + levels);
   script.command("set ccols" + colours);
-  // A second display on a page counts as an overlay and draws no map: each panel draws its own.
   script.command("set mpdraw off");
   script.command("d " + panel.var);
   // A thin dark ring round every mark keeps the palette's light end visible on white.
@@ -119,7 +129,6 @@ void map_panel(GradsScript& script, const MapPanel& panel, const ColourScale& sc
   script.command("set ccols 1 1");
   script.command("d " + panel.var);
   script.command("set mpdraw on");
-  script.command("draw map");
 
   const std::size_t nstation = field.ids.size();
   std::size_t valued = 0;
