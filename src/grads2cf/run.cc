@@ -28,10 +28,15 @@ namespace {
 
 void log_plan(std::ostream& log, const Survey& found, const CfPlan& plan) {
   const gradsin::ScanSummary& reports = found.stations;
+  const auto counted = [](auto n, const char* one, const char* many) {
+    return fmt::format("{} {}", n, n == 1 ? one : many);
+  };
   log << fmt::format(
-      " read      {} reports of {} stations{}\n", reports.reports, reports.ids.size(),
+      " read      {} of {}{}\n", counted(reports.reports, "report", "reports"),
+      counted(reports.ids.size(), "station", "stations"),
       reports.files_missing > 0
-          ? fmt::format(" ({} template files missing: empty groups)", reports.files_missing)
+          ? fmt::format(" ({} missing: empty groups)",
+                        counted(reports.files_missing, "template file", "template files"))
           : "");
   for (const std::string& note : reports.notes) log << " note:     " << note << "\n";
   log << fmt::format(" layout    {}, time in {} ({})\n",
