@@ -449,7 +449,15 @@ DsgLayout find_layout(const NcFile& file, const std::vector<std::string>& wanted
     }
   } else {
     for (const Candidate& c : finder.all()) {
-      if (!role_of(c).empty() || !on_feature(c)) continue;
+      if (!on_feature(c)) continue;
+      const std::string role = role_of(c);
+      if (role == "not numeric") {
+        layout.notes.push_back(
+            fmt::format("{}: variable \"{}\" holds text, which GrADS station data cannot: left out",
+                        file.path(), c.var.name));
+        continue;
+      }
+      if (!role.empty()) continue;
       if (!strides_of(c.var, layout)) {
         layout.notes.push_back(fmt::format(
             "{}: variable \"{}\" has dimensions {}, beyond the station feature's: left out",

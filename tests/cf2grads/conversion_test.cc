@@ -277,6 +277,26 @@ TEST(Cf2grads, ASingleStationBesideAScalarBaseTimeKeepsOnlyItsData) {
               ::testing::HasSubstr("tdef   4 linear 00Z01jan2020 1mn\nvars   1\n"));
 }
 
+TEST(Cf2grads, VariablesGradsCannotHoldAreLeftOutWithANote) {
+  // A spectrum along a further dimension and present-weather texts, beside the usual data.
+  std::string cdl = testing::cdl_fixture("orthogonal");
+  const auto insert_before = [&](const std::string& at, const std::string& text) {
+    cdl.insert(cdl.find(at), text);
+  };
+  insert_before("  name_strlen = 8 ;", "  band = 2 ;\n");
+  insert_before("  double time(time) ;",
+                "  float spectrum(station, time, band) ;\n  string weather(station, time) ;\n");
+  TempDir dir;
+  const auto run = convert_cdl(dir, "orthogonal", cdl, "");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, ::testing::HasSubstr("variable \"spectrum\" has dimensions (station, time, "
+                                            "band), beyond the station feature's: left out"));
+  EXPECT_THAT(run.out, ::testing::HasSubstr("variable \"weather\" holds text, which GrADS "
+                                            "station data cannot: left out"));
+  EXPECT_THAT(read_file(dir.file("out/orthogonal.ctl")),
+              ::testing::HasSubstr("vars   2\ntemperature 0 99 Air Temperature\nhumidity 0 99"));
+}
+
 TEST(Cf2grads, CheckReadsAndPlansEverythingAndWritesNothing) {
   TempDir dir;
   const auto run =
