@@ -381,6 +381,20 @@ DsgLayout find_layout(const NcFile& file, const std::vector<std::string>& wanted
   layout.time = locate(*time, "the time coordinate", false);
   layout.time_units = time->units;
   layout.calendar = text_attribute(file, time->var.varid, "calendar");
+  // A station's own position before positions along its observations, where a file has both
+  // (as the CF conventions' drifting mooring: lat, lon and precise_lat, precise_lon): a GrADS
+  // station is one identifier at one position.
+  const auto nominal = [&](const Candidate* chosen, auto test) {
+    const std::string& element = layout.element_dim.full_name;
+    if (!has_dim(chosen->var, element)) return chosen;
+    const Candidate* station_level = finder.pick(test, [&](const Candidate& c) {
+      return !has_dim(c.var, element) && is_numeric(c.var.type) && strides_of(c.var, layout) &&
+             !(layout.level_dim && has_dim(c.var, layout.level_dim->full_name));
+    });
+    return station_level != nullptr ? station_level : chosen;
+  };
+  lat = nominal(lat, is_latitude);
+  lon = nominal(lon, is_longitude);
   if (!is_numeric(lat->var.type)) throw file.error(lat->var.name, " is not numeric");
   if (!is_numeric(lon->var.type)) throw file.error(lon->var.name, " is not numeric");
   layout.lat = locate(*lat, "the latitude", false);

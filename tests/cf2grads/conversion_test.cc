@@ -297,6 +297,19 @@ TEST(Cf2grads, VariablesGradsCannotHoldAreLeftOutWithANote) {
               ::testing::HasSubstr("vars   2\ntemperature 0 99 Air Temperature\nhumidity 0 99"));
 }
 
+TEST(Cf2grads, ADriftingMooringKeepsItsNominalPosition) {
+  // Positions along the observations beside the station's own: the station is reported where
+  // it stands, so that it stays one station in GrADS.
+  TempDir dir;
+  const auto run = convert_cdl(dir, "drifting", testing::cdl_fixture("drifting"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto r = [](float humidity, float temp) {
+    return ExpectedReport{"MOORING", 45, -30, 0, {humidity, temp}, {}};
+  };
+  EXPECT_EQ(read_file(dir.file("out/drifting.dat")),
+            pack_groups({{r(1, 10)}, {r(2, 11)}, {r(-999, 12)}, {r(4, 13)}}));
+}
+
 TEST(Cf2grads, CheckReadsAndPlansEverythingAndWritesNothing) {
   TempDir dir;
   const auto run =

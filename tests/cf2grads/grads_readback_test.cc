@@ -37,6 +37,11 @@ TEST(Cf2gradsReadback, EveryRepresentationReadsBackInGradsAsTheCfFilesHoldIt) {
       "06Z01JUL2010 ps ALPHA sfc 1011",          "06Z01JUL2010 temperature ALPHA 1000 301",
       "06Z01JUL2010 temperature ALPHA 850 291",  "12Z01JUL2010 ps BETA sfc 1008.25",
       "12Z01JUL2010 temperature BETA 1000 296",  "12Z01JUL2010 temperature BETA 500 256"};
+  const std::vector<std::string> drifting = {
+      "00Z01JAN1970 humidity MOORING sfc 1",         "00Z01JAN1970 temp MOORING sfc 10",
+      "00Z02JAN1970 humidity MOORING sfc 2",         "00Z02JAN1970 temp MOORING sfc 11",
+      "00Z03JAN1970 humidity MOORING sfc -9.99e+08", "00Z03JAN1970 temp MOORING sfc 12",
+      "00Z04JAN1970 humidity MOORING sfc 4",         "00Z04JAN1970 temp MOORING sfc 13"};
   struct Case {
     std::string fixture;
     int ntime;
@@ -52,6 +57,7 @@ TEST(Cf2gradsReadback, EveryRepresentationReadsBackInGradsAsTheCfFilesHoldIt) {
       {"indexed", 7, {"temperature", "humidity"}, &ragged},
       {"profile_multi", 3, {"ps", "temperature"}, &profiles, 1},
       {"profile_ragged", 3, {"ps", "temperature"}, &profiles, 1},
+      {"drifting", 4, {"humidity", "temp"}, &drifting},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fixture);
