@@ -147,7 +147,8 @@ std::optional<Strides> strides_of(const Variable& var, const DsgLayout& layout) 
       strides.element = stride;
     } else if (layout.level_dim && name == layout.level_dim->full_name) {
       strides.level = stride;
-    } else {
+    } else if (var.dims[d].length != 1) {
+      // A dimension of one (a single height, a member) holds nothing to place.
       return std::nullopt;
     }
     stride *= var.dims[d].length;
@@ -172,7 +173,7 @@ DsgLayout find_layout(const NcFile& file, const std::vector<std::string>& wanted
                     "convert into GrADS station data",
                     feature));
   }
-  const bool profiles = layout.feature == FeatureType::kTimeSeriesProfile;
+  bool profiles = layout.feature == FeatureType::kTimeSeriesProfile;
   auto any = [](const Candidate&) { return true; };
 
   // Ragged arrays: count variables (sample_dimension) and index variables (instance_dimension).
@@ -203,6 +204,31 @@ DsgLayout find_layout(const NcFile& file, const std::vector<std::string>& wanted
         "standard_name \"time\"");
   }
   if (!is_numeric(time->var.type)) throw file.error(time->var.name, " is not numeric");
+  if (!profiles) {
+    // Profiles not called so: the CF conventions' own orthogonal time series of profiles carries
+    // no featureType, and moorings often call sensors at fixed depths a timeSeries. A vertical
+    // coordinate variable of several levels that data along the time run through makes them
+    // profiles.
+    const auto is_level_axis = [&](const Candidate& c) {
+      return c.var.dims.size() == 1 && c.var.dims[0].full_name == c.var.name &&
+             c.var.dims[0].length > 1 && is_numeric(c.var.type) && !has_dim(time->var, c.var.name);
+    };
+    const Candidate* z = finder.pick(is_vertical, is_level_axis);
+    const bool data_on_levels =
+        z != nullptr && std::any_of(finder.all().begin(), finder.all().end(), [&](const auto& c) {
+          return &c != z && is_numeric(c.var.type) && has_dim(c.var, z->var.name) &&
+                 std::any_of(time->var.dims.begin(), time->var.dims.end(),
+                             [&](const Dimension& d) { return has_dim(c.var, d.full_name); });
+        });
+    if (data_on_levels) {
+      profiles = true;
+      layout.feature = FeatureType::kTimeSeriesProfile;
+      layout.notes.push_back(fmt::format(
+          "{}: featureType {}, but the data vary along the vertical coordinate \"{}\": read "
+          "as time series of profiles, its values the levels",
+          file.path(), feature.empty() ? "missing" : "\"" + feature + "\"", z->var.name));
+    }
+  }
   const Candidate* lat = finder.pick(is_latitude, any);
   const Candidate* lon = finder.pick(is_longitude, any);
   if (lat == nullptr) {

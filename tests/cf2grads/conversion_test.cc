@@ -75,6 +75,40 @@ TEST(Cf2grads, EveryRepresentationOfTheSameDataGivesTheSameProduct) {
   }
 }
 
+TEST(Cf2grads, ProfilesNotCalledSoAndDimensionsOfOneConvertAsTheirData) {
+  // The CF conventions' orthogonal time series of profiles has no featureType; a mooring's
+  // sensors at fixed depths are often called a timeSeries; a height of one is no further
+  // dimension.
+  const auto variant = [](const std::string& fixture, const std::string& from,
+                          const std::string& to) {
+    std::string cdl = testing::cdl_fixture(fixture);
+    for (std::size_t at; (at = cdl.find(from)) != std::string::npos;)
+      cdl.replace(at, from.size(), to);
+    return cdl;
+  };
+  const auto product = [](const std::string& name, const std::string& cdl) {
+    TempDir dir;
+    const auto run = convert_cdl(dir, name, cdl, "");
+    EXPECT_EQ(run.status, 0) << name << ": " << run.err;
+    return std::make_pair(read_file(dir.file("out/" + name + ".dat")), run.out);
+  };
+  const std::string profiles = product("p", testing::cdl_fixture("profile_orthogonal")).first;
+  ASSERT_FALSE(profiles.empty());
+  const auto unnamed =
+      product("p", variant("profile_orthogonal", "  :featureType = \"timeSeriesProfile\" ;\n", ""));
+  EXPECT_EQ(unnamed.first, profiles);
+  EXPECT_THAT(unnamed.second, ::testing::HasSubstr("featureType missing, but the data vary along "
+                                                   "the vertical coordinate \"pressure\""));
+  const auto called_series =
+      product("p", variant("profile_orthogonal", "\"timeSeriesProfile\"", "\"timeSeries\""));
+  EXPECT_EQ(called_series.first, profiles);
+
+  const std::string series = product("o", testing::cdl_fixture("orthogonal")).first;
+  std::string one_height = variant("orthogonal", "(station, time)", "(station, time, height)");
+  one_height.replace(one_height.find("  time = 4 ;"), 12, "  time = 4 ;\n  height = 1 ;");
+  EXPECT_EQ(product("o", one_height).first, series);
+}
+
 TEST(Cf2grads, TheControlFileDescribesTheDataForGrads) {
   TempDir dir;
   ASSERT_EQ(convert_cdl(dir, "contiguous", testing::cdl_fixture("contiguous")).status, 0);
