@@ -10,6 +10,7 @@
 
 #include "common/background_task.h"
 #include "common/fatal_error.h"
+#include "common/text_encoding.h"
 
 namespace d2g::grads2cf {
 
@@ -230,8 +231,12 @@ CfVariables define(Writer& w, const gradsin::StationDataSet& data, const Shape& 
 }
 
 void write_stations(Writer& w, const CfVariables& v, const gradsin::ScanSummary& stations) {
+  // netCDF strings are UTF-8: an identifier that is not (Latin-1 from an older program) would
+  // keep readers such as xarray from opening the file at all.
+  std::vector<std::string> texts;
+  for (const std::string& id : stations.ids) texts.push_back(as_utf8(id));
   std::vector<const char*> ids;
-  for (const std::string& id : stations.ids) ids.push_back(id.c_str());
+  for (const std::string& id : texts) ids.push_back(id.c_str());
   const std::size_t start = 0, count = ids.size();
   if (count == 0) return;
   w.check(nc_put_vara_string(w.id(), v.id, &start, &count, ids.data()), "station_id");

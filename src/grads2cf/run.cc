@@ -2,8 +2,11 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 #include "common/fatal_error.h"
 #include "common/interruption.h"
+#include "common/text_encoding.h"
 #include "gradsin/station_reports.h"
 #include "gradsout/output_dir.h"
 #include "gradsout/output_lock.h"
@@ -26,11 +29,14 @@ std::string output_path(const Options& options) {
 
 namespace {
 
+// "1 station", "2 stations".
+template <typename Count>
+std::string counted(Count n, const char* one, const char* many) {
+  return fmt::format("{} {}", n, n == 1 ? one : many);
+}
+
 void log_plan(std::ostream& log, const Survey& found, const CfPlan& plan) {
   const gradsin::ScanSummary& reports = found.stations;
-  const auto counted = [](auto n, const char* one, const char* many) {
-    return fmt::format("{} {}", n, n == 1 ? one : many);
-  };
   log << fmt::format(
       " read      {} of {}{}\n", counted(reports.reports, "report", "reports"),
       counted(reports.ids.size(), "station", "stations"),
@@ -39,6 +45,13 @@ void log_plan(std::ostream& log, const Survey& found, const CfPlan& plan) {
                         counted(reports.files_missing, "template file", "template files"))
           : "");
   for (const std::string& note : reports.notes) log << " note:     " << note << "\n";
+  const auto not_utf8 = std::count_if(reports.ids.begin(), reports.ids.end(),
+                                      [](const std::string& id) { return !is_utf8(id); });
+  if (not_utf8 > 0) {
+    log << fmt::format(
+        " note:     {} not UTF-8, read as ISO-8859-1 (Latin-1) and written in UTF-8\n",
+        counted(not_utf8, "station identifier", "station identifiers"));
+  }
   log << fmt::format(" layout    {}, time in {} ({})\n",
                      plan.profiles     ? "timeSeriesProfile, ragged (stations indexed)"
                      : plan.orthogonal ? "timeSeries, orthogonal (station, time)"
@@ -57,8 +70,9 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   const std::string history =
       fmt::format("grads2cf {}: converted from {}", D2G_VERSION, options.control);
 
-  log << fmt::format(" input     {}: {} variables ({} surface), {} time groups from {} step {}\n",
-                     options.control, data.vars.size(), data.surface_vars, data.ntime,
+  log << fmt::format(" input     {}: {} ({} surface), {} from {} step {}\n", options.control,
+                     counted(data.vars.size(), "variable", "variables"), data.surface_vars,
+                     counted(data.ntime, "time group", "time groups"),
                      cftime::grads_time(data.start), cftime::step_text(data.step));
   const OutputDir output(prefix, name, kDataUnit);
   require_creatable(output, name, kDataUnit);

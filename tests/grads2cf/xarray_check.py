@@ -13,7 +13,10 @@ import xarray as xr
 grads2cf = sys.argv[1]
 
 with tempfile.TemporaryDirectory() as tmp:
-    stations = [("KSEA", 47.45, -122.31), ("KPDX", 45.59, -122.6), ("KBOI", 43.56, -116.22)]
+    # The last identifier in ISO-8859-1, as older programs wrote them: it comes out in UTF-8
+    # and does not keep xarray from opening the file.
+    stations = [("KSEA", 47.45, -122.31), ("KPDX", 45.59, -122.6), ("KBOI", 43.56, -116.22),
+                ("S\u00e3oPaulo", -23.63, -46.66)]
     data = b""
     expected = {}
     for day in range(5):
@@ -22,7 +25,7 @@ with tempfile.TemporaryDirectory() as tmp:
             if (n, day) == (1, 2):
                 value = -999.0  # missing
             expected[(sid, day)] = value
-            data += struct.pack("<8sfffii", sid.ljust(8).encode(), lat, lon, 0.0, 1, 1)
+            data += struct.pack("<8sfffii", sid.ljust(8).encode("latin-1"), lat, lon, 0.0, 1, 1)
             data += struct.pack("<f", value)
         data += struct.pack("<8sfffii", b"KBOI    ", 43.56, -116.22, 0.0, 0, 1)
     with open(os.path.join(tmp, "obs.dat"), "wb") as f:
