@@ -157,9 +157,22 @@ FeatureData read_feature(const NcFile& file, DsgLayout layout, float marker, int
     const cftime::TimeUnits units = cftime::parse_time_units(l.time_units);
     const long double epoch = cftime::absolute_seconds(units.epoch, data.calendar);
     data.time = read_doubles(file, l.time.var, status, notes);
+    // A time kept in single precision is only as exact as its last bit: the whole minute within
+    // half of that is the time meant (hourly times in float days since 2000 are off by up to
+    // 42 seconds).
+    const bool single = l.time.var.type == NC_FLOAT;
     for (double& t : data.time) {
-      if (!std::isnan(t))
-        t = static_cast<double>(epoch + static_cast<long double>(t) * units.unit_seconds);
+      if (std::isnan(t)) continue;
+      long double seconds = epoch + static_cast<long double>(t) * units.unit_seconds;
+      if (single) {
+        const auto stored = static_cast<float>(t);
+        const long double half =
+            std::fabs(std::nextafter(stored, stored < 0 ? -INFINITY : INFINITY) - stored) / 2.0L *
+            units.unit_seconds;
+        const long double minute = std::round(seconds / 60) * 60;
+        if (std::fabs(seconds - minute) <= half) seconds = minute;
+      }
+      t = static_cast<double>(seconds);
     }
   } catch (const cftime::CfTimeError& error) {
     throw file.error(l.time.var.name, error.what());

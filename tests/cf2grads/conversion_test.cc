@@ -190,6 +190,35 @@ TEST(Cf2grads, IrregularTimesGoToTheirNearestGroupWithTheirOffsets) {
   }
 }
 
+TEST(Cf2grads, TimesInSinglePrecisionAreTheWholeMinutesTheyStandFor) {
+  // Hourly times as float days since 2000: 2024-01-01 01:00 is stored 28 s late, which a float
+  // there cannot tell apart; in double precision the same 28 s are a step finer than a minute.
+  const std::string times = "8766, 8766.0416666667, 8766.0833333333, 8766.125";
+  const auto cdl = [&](const char* type) {
+    return std::string("netcdf hourly {\ndimensions: time = 4 ;\nvariables:\n  ") + type +
+           " time(time) ; time:units = \"days since 2000-01-01\" ;\n"
+           "  float lat ; lat:units = \"degrees_north\" ;\n"
+           "  float lon ; lon:units = \"degrees_east\" ;\n"
+           "  float x(time) ;\n  :featureType = \"timeSeries\" ;\n"
+           "data:\n  time = " +
+           times + " ;\n  lat = 1 ; lon = 3 ; x = 10, 11, 12, 13 ;\n}\n";
+  };
+  TempDir dir;
+  const auto run = convert_cdl(dir, "hourly", cdl("float"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  auto r = [](float x) { return ExpectedReport{"1", 1, 3, 0, {x}, {}}; };
+  EXPECT_EQ(read_file(dir.file("out/hourly.dat")),
+            pack_groups({{r(10)}, {r(11)}, {r(12)}, {r(13)}}));
+  EXPECT_THAT(read_file(dir.file("out/hourly.ctl")),
+              ::testing::HasSubstr("tdef   4 linear 00Z01jan2024 1hr"));
+  TempDir twice;
+  std::string doubled = cdl("double");
+  doubled.replace(doubled.find("8766.0416666667"), 15, "8766.0419921875");
+  const auto refused = convert_cdl(twice, "hourly", doubled);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_THAT(refused.err, ::testing::HasSubstr("not a whole number of minutes"));
+}
+
 TEST(Cf2grads, IdentifiersGradsCannotUseBecomeNumbersMappedInATable) {
   TempDir dir;
   std::string cdl = testing::cdl_fixture("contiguous");
