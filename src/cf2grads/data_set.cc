@@ -207,14 +207,16 @@ DataSet load_data_set(const Options& options) {
 
   // The time groups: the greatest common step of the usable times, or the step given. A time
   // axis that the stations share is looked at once per time, not once per station.
-  cftime::StepFinder finder(data.calendar);
+  cftime::StepFinder finder(data.calendar, options.step.empty());
   long double latest = 0;
   auto add_time = [&](const cf::FeatureData& f, double t) {
     try {
       finder.add(t);
     } catch (const cftime::CfTimeError& error) {
       throw FatalError::bad_input(
-          f.path, fmt::format("variable \"{}\": {}", f.layout.time.var.name, error.what()));
+          f.path, fmt::format("variable \"{}\": {} (--step puts such times into groups of a "
+                              "step given, each with its offset)",
+                              f.layout.time.var.name, error.what()));
     }
     latest = std::max<long double>(latest, t);
   };

@@ -64,6 +64,7 @@ void StepFinder::add(double seconds) {
     return;
   }
   if (seconds < earliest_) earliest_ = seconds;
+  if (!find_step_) return;
   const double minutes = (seconds - static_cast<double>(anchor_)) / 60;
   const double whole = std::nearbyint(minutes);
   if (std::fabs(minutes - whole) * 60 > kMinuteTolerance) {

@@ -34,7 +34,10 @@ std::string step_text(const Step& step);
 // 28th) and time of day as the first and months apart, else whole minutes.
 class StepFinder {
  public:
-  explicit StepFinder(Calendar calendar) : calendar_(calendar) {}
+  // With `find_step` false (a step given), only the earliest time is kept: times between whole
+  // minutes are then offsets from their groups, not a step finer than GrADS's.
+  explicit StepFinder(Calendar calendar, bool find_step = true)
+      : calendar_(calendar), find_step_(find_step) {}
   void add(double seconds);
   bool empty() const { return count_ == 0; }
   double earliest() const { return earliest_; }
@@ -43,6 +46,7 @@ class StepFinder {
 
  private:
   Calendar calendar_;
+  bool find_step_;
   int64_t count_ = 0;
   double anchor_ = 0;
   double earliest_ = 0;

@@ -190,7 +190,7 @@ TEST(Cf2grads, IrregularTimesGoToTheirNearestGroupWithTheirOffsets) {
   }
 }
 
-TEST(Cf2grads, TimesInSinglePrecisionAreTheWholeMinutesTheyStandFor) {
+TEST(Cf2grads, TimesOffWholeMinutesAreTheMinutesAFloatStandsForOrOffsetsOfAStepGiven) {
   // Hourly times as float days since 2000: 2024-01-01 01:00 is stored 28 s late, which a float
   // there cannot tell apart; in double precision the same 28 s are a step finer than a minute.
   const std::string times = "8766, 8766.0416666667, 8766.0833333333, 8766.125";
@@ -217,6 +217,15 @@ TEST(Cf2grads, TimesInSinglePrecisionAreTheWholeMinutesTheyStandFor) {
   const auto refused = convert_cdl(twice, "hourly", doubled);
   EXPECT_EQ(refused.status, 1);
   EXPECT_THAT(refused.err, ::testing::HasSubstr("not a whole number of minutes"));
+  EXPECT_THAT(refused.err, ::testing::HasSubstr("--step"));
+  // With the step given, that time is an offset from its group: 28.125 s of an hour.
+  TempDir stepped;
+  const auto grouped = convert_cdl(stepped, "hourly", doubled, "-q --step 1hr");
+  ASSERT_EQ(grouped.status, 0) << grouped.err;
+  auto late = r(11);
+  late.t = 28.125f / 3600;
+  EXPECT_EQ(read_file(stepped.file("out/hourly.dat")),
+            pack_groups({{r(10)}, {late}, {r(12)}, {r(13)}}));
 }
 
 TEST(Cf2grads, IdentifiersGradsCannotUseBecomeNumbersMappedInATable) {
