@@ -25,10 +25,29 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// A 32-bit word in the data set's byte order, the order fixed when compiling: this runs for
+// every value of the data set.
+template <ByteOrder kOrder>
+uint32_t load_u32(const unsigned char* at) {
+  uint32_t word;
+  std::memcpy(&word, at, sizeof word);
+  constexpr bool kHostBig = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
+  if constexpr ((kOrder == ByteOrder::kBig) != kHostBig) word = __builtin_bswap32(word);
+  return word;
+}
+
+template <ByteOrder kOrder>
+float load_f32(const unsigned char* at) {
+  const uint32_t bits = load_u32<kOrder>(at);
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+// A 32-bit word in a byte order known only when running (record markers, the station map).
 uint32_t get_u32(const unsigned char* at, ByteOrder order) {
-  return order == ByteOrder::kBig
-             ? (uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3])
-             : (uint32_t{at[3]} << 24 | uint32_t{at[2]} << 16 | uint32_t{at[1]} << 8 | at[0]);
+  return order == ByteOrder::kBig ? load_u32<ByteOrder::kBig>(at)
+                                  : load_u32<ByteOrder::kLittle>(at);
 }
 
 // Reads the data files through a buffer of its own: a report is a few dozen bytes, and a
@@ -223,29 +242,6 @@ void check_map(const StationDataSet& data, const std::vector<int64_t>& offsets,
                       g + 1, offset, count, offsets[g], counts[g]));
     }
   }
-}
-
-}  // namespace
-
-namespace {
-
-// A 32-bit word in the data set's byte order, the order fixed when compiling: this runs for
-// every value of the data set.
-template <ByteOrder kOrder>
-uint32_t load_u32(const unsigned char* at) {
-  uint32_t word;
-  std::memcpy(&word, at, sizeof word);
-  constexpr bool kHostBig = __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__;
-  if constexpr ((kOrder == ByteOrder::kBig) != kHostBig) word = __builtin_bswap32(word);
-  return word;
-}
-
-template <ByteOrder kOrder>
-float load_f32(const unsigned char* at) {
-  const uint32_t bits = load_u32<kOrder>(at);
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
 }
 
 template <ByteOrder kOrder>
