@@ -23,8 +23,7 @@ std::string lower(std::string text) {
   return text;
 }
 
-double coordinate(const cf::Table<double>& values, const cf::Strides& strides, int64_t s,
-                  int64_t e) {
+double coordinate(const Table<double>& values, const cf::Strides& strides, int64_t s, int64_t e) {
   return values[static_cast<std::size_t>(cf::FeatureData::at(strides, s, e, 0))];
 }
 

@@ -14,10 +14,6 @@
 
 namespace d2g::cf {
 
-// A large table of values, left unset until it is read into.
-template <class T>
-using Table = std::vector<T, DefaultInitAllocator<T>>;
-
 struct FeatureData {
   std::string path;
   DsgLayout layout;

@@ -53,6 +53,9 @@ bool operator!=(const DefaultInitAllocator<T>&, const DefaultInitAllocator<U>&) 
   return false;
 }
 
-using FloatBuffer = std::vector<float, DefaultInitAllocator<float>>;
+// A large table of values, left unset until it is read into.
+template <class T>
+using Table = std::vector<T, DefaultInitAllocator<T>>;
+using FloatBuffer = Table<float>;
 
 }  // namespace d2g
