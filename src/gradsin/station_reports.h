@@ -30,7 +30,18 @@ struct StationReports {
   std::vector<std::string> notes;
 };
 
-// The reports of one time group, decoded, as the scanner hands them on.
+// One report as the scanner hands it on, valid while it is visited.
+struct Report {
+  int32_t group;
+  int32_t station;  // numbered in order of first appearance
+  float offset;
+  int32_t nlevels;  // level groups, the surface group not counted
+  // The surface values (the marker where the report has none), then per level the level and
+  // the level-dependent values.
+  const float* values;
+};
+
+// The reports of one time group, decoded, as scan_reports hands them on.
 struct GroupReports {
   int32_t group = 0;
   std::vector<int32_t> station;  // numbered in order of first appearance
