@@ -10,7 +10,9 @@
 
 #include "common/background_task.h"
 #include "common/fatal_error.h"
+#include "common/float_buffer.h"
 #include "common/text_encoding.h"
+#include "gradsin/report_scanner.h"
 
 namespace d2g::grads2cf {
 
@@ -92,22 +94,37 @@ constexpr std::size_t kChunkStations = 1024;
 
 }  // namespace
 
+namespace {
+
+// Counts the reports of each station and whether each reports at most once a group.
+class Surveyor {
+ public:
+  explicit Surveyor(Survey& out) : out_(out) {}
+  void group_begins(int32_t) {}
+  void report(const gradsin::Report& r) {
+    const auto s = static_cast<std::size_t>(r.station);
+    if (s >= out_.per_station.size()) {
+      out_.per_station.resize(s + 1, 0);
+      last_group_.resize(s + 1, -1);
+    }
+    ++out_.per_station[s];
+    out_.level_groups += r.nlevels;
+    out_.one_per_group = out_.one_per_group && r.offset == 0 && last_group_[s] != r.group;
+    last_group_[s] = r.group;
+  }
+  void group_ends(int32_t) {}
+
+ private:
+  Survey& out_;
+  std::vector<int32_t> last_group_;
+};
+
+}  // namespace
+
 Survey survey(const gradsin::StationDataSet& data) {
   Survey out;
-  std::vector<int32_t> last_group;
-  out.stations = gradsin::scan_reports(data, [&](const gradsin::GroupReports& batch) {
-    for (std::size_t r = 0; r < batch.size(); ++r) {
-      const auto s = static_cast<std::size_t>(batch.station[r]);
-      if (s >= out.per_station.size()) {
-        out.per_station.resize(s + 1, 0);
-        last_group.resize(s + 1, -1);
-      }
-      ++out.per_station[s];
-      out.level_groups += batch.nlevels[r];
-      out.one_per_group = out.one_per_group && batch.offset[r] == 0 && last_group[s] != batch.group;
-      last_group[s] = batch.group;
-    }
-  });
+  Surveyor surveyor(out);
+  out.stations = gradsin::scan_each(data, surveyor);
   return out;
 }
 
@@ -274,8 +291,8 @@ class TimeBlock {
   }
   float* group(std::size_t v, std::size_t g) { return values_[v].data() + g * stations_; }
 
-  // Writes the first `groups` groups of `nstation` stations as groups `first` on, and makes the
-  // block all marker again.
+  // Writes the first `groups` groups of `nstation` stations as groups `first` on, and makes
+  // them all marker again (groups past them are untouched: they are never filled).
   void write(Writer& w, const CfVariables& vars, const gradsin::StationDataSet& data,
              std::size_t nstation, std::size_t first, std::size_t groups) {
     transposed_.resize(nstation * groups);
@@ -286,8 +303,11 @@ class TimeBlock {
       for (std::size_t s0 = 0; s0 < nstation; s0 += kTile) {
         const std::size_t s1 = std::min(nstation, s0 + kTile);
         for (std::size_t g = 0; g < groups; ++g) {
-          const float* row = b.data() + g * stations_;
-          for (std::size_t s = s0; s < s1; ++s) transposed_[s * groups + g] = row[s];
+          float* row = b.data() + g * stations_;
+          for (std::size_t s = s0; s < s1; ++s) {
+            transposed_[s * groups + g] = row[s];
+            row[s] = undef_;  // while the line is in the cache: the block is reused
+          }
         }
       }
       const std::size_t start[2] = {0, first}, count[2] = {nstation, groups};
@@ -295,7 +315,6 @@ class TimeBlock {
         w.check(nc_put_vara_float(w.id(), vars.data[v], start, count, transposed_.data()),
                 data.vars[v].name);
       }
-      std::fill(b.begin(), b.end(), undef_);
     }
   }
 
@@ -311,52 +330,82 @@ class TimeBlock {
   throw FatalError::bad_input(data.dset, "changed while it was read; nothing was written");
 }
 
-float surface_value(const gradsin::StationDataSet& data, const gradsin::GroupReports& batch,
-                    std::size_t r, std::size_t v) {
-  const float x = batch.values[static_cast<std::size_t>(batch.first_value[r]) + v];
-  return gradsin::is_missing(x, data.undef) ? data.undef : x;
-}
+// Reports placed into the contiguous ragged layout as they come: each station's reports lie
+// together, in time order. Times are kept as their group (a report off its group's time noted
+// aside), which is half the size of the file's times.
+class RaggedPlacer {
+ public:
+  RaggedPlacer(const gradsin::StationDataSet& data, const Survey& survey)
+      : data_(data), missing_(data.undef), values_(data.surface_vars) {
+    const std::size_t nstation = survey.stations.ids.size();
+    const auto nreport = static_cast<std::size_t>(survey.stations.reports);
+    next_.resize(nstation);
+    end_.resize(nstation);
+    for (std::size_t s = 0, at = 0; s < nstation; ++s) {
+      next_[s] = at;
+      at += static_cast<std::size_t>(survey.per_station[s]);
+      end_[s] = at;
+    }
+    group_.resize(nreport);
+    for (auto& v : values_) v.resize(nreport);
+  }
+
+  void group_begins(int32_t) {}
+  void report(const gradsin::Report& r) {
+    const auto s = static_cast<std::size_t>(r.station);
+    if (s >= next_.size() || next_[s] == end_[s]) changed(data_);
+    const std::size_t at = next_[s]++;
+    group_[at] = r.group;
+    if (r.offset != 0) offsets_.push_back({at, r.offset});
+    for (std::size_t v = 0; v < values_.size(); ++v)
+      values_[v][at] = missing_(r.values[v]) ? data_.undef : r.values[v];
+  }
+  void group_ends(int32_t) {}
+
+  void write(Writer& w, const CfVariables& vars, const GroupTimes& times) {
+    std::sort(offsets_.begin(), offsets_.end());
+    // The times in slabs of a few MiB, so that the doubles are never all in memory.
+    constexpr std::size_t kSlab = std::size_t{1} << 19;
+    std::vector<double> slab;
+    auto offset = offsets_.begin();
+    for (std::size_t first = 0; first < group_.size(); first += kSlab) {
+      const std::size_t count = std::min(kSlab, group_.size() - first);
+      slab.resize(count);
+      for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = first + i;
+        if (offset != offsets_.end() && offset->first == at) {
+          slab[i] = times.report(group_[at], offset->second);
+          ++offset;
+        } else {
+          slab[i] = times.group(group_[at]);
+        }
+      }
+      w.check(nc_put_vara_double(w.id(), vars.time, &first, &count, slab.data()), "time");
+    }
+    std::vector<int> counts(next_.size());
+    for (std::size_t s = 0, at = 0; s < counts.size(); at = end_[s], ++s)
+      counts[s] = static_cast<int>(end_[s] - at);
+    if (!counts.empty()) w.check(nc_put_var_int(w.id(), vars.count, counts.data()), "row_size");
+    for (std::size_t v = 0; v < values_.size() && !group_.empty(); ++v) {
+      w.check(nc_put_var_float(w.id(), vars.data[v], values_[v].data()), data_.vars[v].name);
+    }
+  }
+
+ private:
+  const gradsin::StationDataSet& data_;
+  const gradsin::MissingTest missing_;
+  std::vector<std::size_t> next_, end_;
+  Table<int32_t> group_;
+  std::vector<std::pair<std::size_t, float>> offsets_;
+  std::vector<Table<float>> values_;
+};
 
 // The contiguous ragged layout: the reports by station, in time order within a station.
 void write_ragged(Writer& w, const gradsin::StationDataSet& data, const Survey& survey,
                   const CfVariables& vars, const GroupTimes& times) {
-  const std::size_t nstation = survey.stations.ids.size();
-  const auto nreport = static_cast<std::size_t>(survey.stations.reports);
-  std::vector<std::size_t> next(nstation, 0), end(nstation, 0);
-  std::vector<int> counts(nstation);
-  for (std::size_t s = 0, at = 0; s < nstation; ++s) {
-    next[s] = at;
-    at += static_cast<std::size_t>(survey.per_station[s]);
-    end[s] = at;
-    counts[s] = static_cast<int>(survey.per_station[s]);
-  }
-  // Two readings, the times first: the file's time and values are not all in memory at once.
-  {
-    std::vector<double> time(nreport);
-    std::vector<std::size_t> at = next;
-    gradsin::scan_reports(data, [&](const gradsin::GroupReports& batch) {
-      for (std::size_t r = 0; r < batch.size(); ++r) {
-        const auto s = static_cast<std::size_t>(batch.station[r]);
-        if (s >= nstation || at[s] == end[s]) changed(data);
-        time[at[s]++] = times.report(batch.group, batch.offset[r]);
-      }
-    });
-    if (nreport > 0) w.check(nc_put_var_double(w.id(), vars.time, time.data()), "time");
-  }
-  if (nstation > 0) w.check(nc_put_var_int(w.id(), vars.count, counts.data()), "row_size");
-  std::vector<std::vector<float>> values(data.surface_vars, std::vector<float>(nreport));
-  gradsin::scan_reports(data, [&](const gradsin::GroupReports& batch) {
-    for (std::size_t r = 0; r < batch.size(); ++r) {
-      const auto s = static_cast<std::size_t>(batch.station[r]);
-      if (s >= nstation || next[s] == end[s]) changed(data);
-      const std::size_t at = next[s]++;
-      for (std::size_t v = 0; v < values.size(); ++v)
-        values[v][at] = surface_value(data, batch, r, v);
-    }
-  });
-  for (std::size_t v = 0; v < values.size() && nreport > 0; ++v) {
-    w.check(nc_put_var_float(w.id(), vars.data[v], values[v].data()), data.vars[v].name);
-  }
+  RaggedPlacer placer(data, survey);
+  gradsin::scan_each(data, placer);
+  placer.write(w, vars, times);
 }
 
 // The ragged timeSeriesProfile layout: profiles in file order, each with its station's index.
@@ -429,72 +478,109 @@ void write_cf(const std::string& path, const gradsin::StationDataSet& data, cons
   w.close();
 }
 
+namespace {
+
+// The reports of the orthogonal layout, into blocks of time groups that a second thread writes
+// while the next block fills. Stations are counted as they come.
+class OrthogonalFiller {
+ public:
+  struct DoesNotFit {};
+
+  OrthogonalFiller(Writer& w, const gradsin::StationDataSet& data, const CfPlan& plan,
+                   const std::string& history)
+      : w_(w),
+        data_(data),
+        plan_(plan),
+        history_(history),
+        missing_(data.undef),
+        nvar_(data.vars.size()),
+        blocks_{TimeBlock(nvar_, data.undef), TimeBlock(nvar_, data.undef)},
+        rows_(nvar_) {}
+
+  void group_begins(int32_t group) {
+    g_ = static_cast<std::size_t>(group);
+    while (g_ >= first_ + kBlockGroups) flush(kBlockGroups);
+    point_rows();
+  }
+  // Surface data only: each report holds exactly one value of each variable.
+  void report(const gradsin::Report& r) {
+    const auto s = static_cast<std::size_t>(r.station);
+    if (s >= nstation_) [[unlikely]] {
+      nstation_ = s + 1;
+      blocks_[current_].reach(s);
+      last_group_.resize(nstation_, -1);
+      point_rows();
+    }
+    if (r.offset != 0 || last_group_[s] == r.group) throw DoesNotFit{};
+    last_group_[s] = r.group;
+    for (std::size_t v = 0; v < nvar_; ++v)
+      rows_[v][s] = missing_(r.values[v]) ? data_.undef : r.values[v];
+  }
+  void group_ends(int32_t) {}
+
+  // Writes what is left, then the stations.
+  void finish(const gradsin::ScanSummary& stations) {
+    const auto ntime = static_cast<std::size_t>(data_.ntime);
+    while (first_ < ntime) flush(std::min(kBlockGroups, ntime - first_));
+    if (!defined_) flush(0);
+    writer_.wait();
+    write_stations(w_, vars_, stations);
+  }
+
+ private:
+  void point_rows() {
+    for (std::size_t v = 0; v < nvar_; ++v) rows_[v] = blocks_[current_].group(v, g_ - first_);
+  }
+
+  // The file is defined once the first block is read, its chunks as wide as the stations met.
+  void flush(std::size_t groups) {
+    if (!defined_) {
+      Shape shape;
+      shape.stations = NC_UNLIMITED;
+      shape.station_chunk = std::max<std::size_t>(1, std::min(nstation_, kChunkStations));
+      vars_ = define(w_, data_, shape, plan_, history_);
+      write_time_axis(w_, data_, vars_, GroupTimes(data_, time_unit(plan_)));
+      defined_ = true;
+    }
+    TimeBlock& full = blocks_[current_];
+    writer_.submit([this, &full, nstation = nstation_, start = first_, groups] {
+      full.write(w_, vars_, data_, nstation, start, groups);
+    });
+    current_ = 1 - current_;
+    if (nstation_ > 0) blocks_[current_].reach(nstation_ - 1);
+    first_ += groups;
+  }
+
+  Writer& w_;
+  const gradsin::StationDataSet& data_;
+  const CfPlan& plan_;
+  const std::string& history_;
+  const gradsin::MissingTest missing_;
+  const std::size_t nvar_;
+  CfVariables vars_;
+  bool defined_ = false;
+  std::vector<int32_t> last_group_;
+  TimeBlock blocks_[2];
+  int current_ = 0;
+  std::vector<float*> rows_;  // the current group's row of each variable
+  std::size_t g_ = 0, first_ = 0, nstation_ = 0;
+  BackgroundTask writer_;  // declared last: it finishes before the blocks go
+};
+
+}  // namespace
+
 std::optional<Survey> write_orthogonal_at_once(const std::string& path,
                                                const gradsin::StationDataSet& data,
                                                const CfPlan& plan, const std::string& history) {
-  struct DoesNotFit {};
   Writer w(path);
-  CfVariables vars;
-  bool defined = false;
   Survey out;
-  std::vector<int32_t> last_group;
-  std::vector<float*> rows;  // the current group's row of each variable
-  const auto ntime = static_cast<std::size_t>(data.ntime);
-  // Two blocks: one is written on a second thread while the next is read into the other.
-  TimeBlock blocks[2] = {TimeBlock(data.vars.size(), data.undef),
-                         TimeBlock(data.vars.size(), data.undef)};
-  int current = 0;
-  std::size_t first = 0, nstation = 0;
-  BackgroundTask writer;
-  // The file is defined once the first block is read, its chunks as wide as the stations met.
-  const auto flush = [&](std::size_t groups) {
-    if (!defined) {
-      Shape shape;
-      shape.stations = NC_UNLIMITED;
-      shape.station_chunk = std::max<std::size_t>(1, std::min(nstation, kChunkStations));
-      vars = define(w, data, shape, plan, history);
-      write_time_axis(w, data, vars, GroupTimes(data, time_unit(plan)));
-      defined = true;
-    }
-    TimeBlock& full = blocks[current];
-    writer.submit([&w, &vars, &data, &full, nstation, start = first, groups] {
-      full.write(w, vars, data, nstation, start, groups);
-    });
-    current = 1 - current;
-    if (nstation > 0) blocks[current].reach(nstation - 1);
-    first += groups;
-  };
+  OrthogonalFiller filler(w, data, plan, history);
   try {
-    out.stations = gradsin::scan_reports(data, [&](const gradsin::GroupReports& batch) {
-      const auto g = static_cast<std::size_t>(batch.group);
-      while (g >= first + kBlockGroups) flush(kBlockGroups);
-      // Surface data only: each report holds exactly one value of each variable.
-      const std::size_t nvar = data.vars.size();
-      const float undef = data.undef;
-      const gradsin::MissingTest missing(undef);
-      rows.resize(nvar);
-      for (std::size_t v = 0; v < nvar; ++v) rows[v] = blocks[current].group(v, g - first);
-      const float* value = batch.values.data();
-      for (std::size_t r = 0; r < batch.size(); ++r, value += nvar) {
-        const auto s = static_cast<std::size_t>(batch.station[r]);
-        if (s >= nstation) {
-          nstation = s + 1;
-          blocks[current].reach(s);
-          last_group.resize(nstation, -1);
-          for (std::size_t v = 0; v < nvar; ++v) rows[v] = blocks[current].group(v, g - first);
-        }
-        if (batch.offset[r] != 0 || last_group[s] == batch.group) throw DoesNotFit{};
-        last_group[s] = batch.group;
-        for (std::size_t v = 0; v < nvar; ++v) rows[v][s] = missing(value[v]) ? undef : value[v];
-      }
-    });
-  } catch (const DoesNotFit&) {
+    out.stations = gradsin::scan_each(data, filler);
+  } catch (const OrthogonalFiller::DoesNotFit&) {
     return std::nullopt;
   }
-  while (first < ntime) flush(std::min(kBlockGroups, ntime - first));
-  if (!defined) flush(0);
-  writer.wait();
-  write_stations(w, vars, out.stations);
+  filler.finish(out.stations);
   w.close();
   out.per_station.assign(out.stations.ids.size(), 0);
   return out;
