@@ -2,9 +2,13 @@
 
 #include <fmt/format.h>
 #include <netcdf.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 #include <optional>
 
@@ -20,8 +24,17 @@ namespace {
 
 class Writer {
  public:
+  // `path` is this run's own temporary file. It is made anew rather than truncated: ext4 starts
+  // writing back a file truncated on opening when it is closed, and waits for it there. The
+  // owner and permission bits it was given carry over.
   explicit Writer(const std::string& path) : path_(path) {
-    check(nc_create(path.c_str(), NC_CLOBBER | NC_NETCDF4, &ncid_), "");
+    struct stat given {};
+    const bool had = ::stat(path.c_str(), &given) == 0;
+    if (had && ::unlink(path.c_str()) != 0) fail_on(errno);
+    check(nc_create(path.c_str(), NC_NOCLOBBER | NC_NETCDF4, &ncid_), "");
+    if (!had) return;
+    if (::chown(path.c_str(), given.st_uid, given.st_gid) != 0 && errno != EPERM) fail_on(errno);
+    if (::chmod(path.c_str(), given.st_mode & 07777) != 0) fail_on(errno);
   }
   ~Writer() {
     if (ncid_ >= 0) nc_close(ncid_);
@@ -54,6 +67,12 @@ class Writer {
   }
 
  private:
+  [[noreturn]] void fail_on(int error) {
+    if (ncid_ >= 0) nc_close(ncid_);  // the destructor does not run for a constructor that throws
+    ncid_ = -1;
+    throw FatalError::bad_input(path_, fmt::format("cannot be written: {}", std::strerror(error)));
+  }
+
   std::string path_;
   int ncid_ = -1;
 };

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netcdf.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -224,9 +225,16 @@ TEST(Grads2cf, StationsMetLateAndRepeatsFoundLateStillConvertWhole) {
     EXPECT_EQ(ps[70 + g], g >= 66 ? 100 + g : -999) << g;
   }
 
+  // The file it replaces keeps its permission bits, though the orthogonal try is given up and
+  // the file written anew.
+  const std::string rnc = dir.file("twice.nc");
+  write_file(rnc, "an older conversion");
+  ASSERT_EQ(::chmod(rnc.c_str(), 0640), 0);
   run = testing::run_program(testing::grads2cf(), dir.path(), "-q twice.ctl");
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::string rnc = dir.file("twice.nc");
+  struct stat replaced {};
+  ASSERT_EQ(::stat(rnc.c_str(), &replaced), 0);
+  EXPECT_EQ(replaced.st_mode & 07777, 0640u);
   EXPECT_EQ(doubles(rnc, "row_size"), (std::vector<double>{71, 4}));
   const std::vector<double> time = doubles(rnc, "time");
   ASSERT_EQ(time.size(), 75u);
