@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numeric>
 #include <optional>
 
@@ -349,13 +350,17 @@ class TimeBlock {
   throw FatalError::bad_input(data.dset, "changed while it was read; nothing was written");
 }
 
-// Reports placed into the contiguous ragged layout as they come: each station's reports lie
-// together, in time order. Times are kept as their group (a report off its group's time noted
-// aside), which is half the size of the file's times.
+// Reports placed into the contiguous ragged layout: each station's reports lie together, in time
+// order. Times are kept as their group (a report off its group's time noted aside), which is half
+// the size of the file's times.
+//
+// Placing each report as it comes would touch a far place of every table for each report: the
+// reports of a group go to as many stations. They are gathered for a block of time groups and
+// placed a tile of stations at a time, so that each station's slots fill in runs.
 class RaggedPlacer {
  public:
   RaggedPlacer(const gradsin::StationDataSet& data, const Survey& survey)
-      : data_(data), missing_(data.undef), values_(data.surface_vars) {
+      : data_(data), missing_(data.undef), nvar_(data.surface_vars), values_(nvar_) {
     const std::size_t nstation = survey.stations.ids.size();
     const auto nreport = static_cast<std::size_t>(survey.stations.reports);
     next_.resize(nstation);
@@ -369,19 +374,27 @@ class RaggedPlacer {
     for (auto& v : values_) v.resize(nreport);
   }
 
-  void group_begins(int32_t) {}
-  void report(const gradsin::Report& r) {
-    const auto s = static_cast<std::size_t>(r.station);
-    if (s >= next_.size() || next_[s] == end_[s]) changed(data_);
-    const std::size_t at = next_[s]++;
-    group_[at] = r.group;
-    if (r.offset != 0) offsets_.push_back({at, r.offset});
-    for (std::size_t v = 0; v < values_.size(); ++v)
-      values_[v][at] = missing_(r.values[v]) ? data_.undef : r.values[v];
+  void group_begins(int32_t group) {
+    if (!first_.empty() && group - block_group_ >= static_cast<int32_t>(kBlockGroups)) place();
+    if (first_.empty()) block_group_ = group;
+    first_.push_back(station_.size());
   }
-  void group_ends(int32_t) {}
+  void report(const gradsin::Report& r) {
+    station_.push_back(r.station);
+    offset_.push_back(r.offset);
+    for (std::size_t v = 0; v < nvar_; ++v)
+      staged_.push_back(missing_(r.values[v]) ? data_.undef : r.values[v]);
+  }
+  // The tiles take a group's reports in station order; most groups come so already.
+  void group_ends(int32_t) {
+    const std::size_t begin = first_.back(), end = station_.size();
+    if (!std::is_sorted(station_.begin() + static_cast<std::ptrdiff_t>(begin), station_.end())) {
+      sort_group(begin, end);
+    }
+  }
 
   void write(Writer& w, const CfVariables& vars, const GroupTimes& times) {
+    place();
     std::sort(offsets_.begin(), offsets_.end());
     // The times in slabs of a few MiB, so that the doubles are never all in memory.
     constexpr std::size_t kSlab = std::size_t{1} << 19;
@@ -411,12 +424,78 @@ class RaggedPlacer {
   }
 
  private:
+  static constexpr std::size_t kTile = 64;  // stations placed together
+
+  // Reorders the reports [begin, end) of the last group by station, keeping each station's
+  // reports in file order.
+  void sort_group(std::size_t begin, std::size_t end) {
+    std::vector<std::size_t> order(end - begin);
+    std::iota(order.begin(), order.end(), begin);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return station_[a] < station_[b]; });
+    std::vector<int32_t> station;
+    std::vector<float> offset, staged;
+    for (std::size_t i : order) {
+      station.push_back(station_[i]);
+      offset.push_back(offset_[i]);
+      staged.insert(staged.end(), staged_.begin() + static_cast<std::ptrdiff_t>(i * nvar_),
+                    staged_.begin() + static_cast<std::ptrdiff_t>((i + 1) * nvar_));
+    }
+    std::copy(station.begin(), station.end(),
+              station_.begin() + static_cast<std::ptrdiff_t>(begin));
+    std::copy(offset.begin(), offset.end(), offset_.begin() + static_cast<std::ptrdiff_t>(begin));
+    std::copy(staged.begin(), staged.end(),
+              staged_.begin() + static_cast<std::ptrdiff_t>(begin * nvar_));
+  }
+
+  // Places the gathered groups, tile by tile: the next tile starts at the lowest station not
+  // yet placed, so that stations without reports in the block cost nothing.
+  void place() {
+    const std::size_t ngroup = first_.size();
+    first_.push_back(station_.size());
+    cursor_.assign(first_.begin(), first_.end() - 1);
+    for (;;) {
+      int32_t low = std::numeric_limits<int32_t>::max();
+      for (std::size_t k = 0; k < ngroup; ++k) {
+        if (cursor_[k] < first_[k + 1]) low = std::min(low, station_[cursor_[k]]);
+      }
+      if (low == std::numeric_limits<int32_t>::max()) break;
+      const int64_t high = static_cast<int64_t>(low) + static_cast<int64_t>(kTile);
+      for (std::size_t k = 0; k < ngroup; ++k) {
+        const auto group = static_cast<int32_t>(block_group_ + static_cast<int32_t>(k));
+        std::size_t i = cursor_[k];
+        for (; i < first_[k + 1] && station_[i] < high; ++i) put(i, group);
+        cursor_[k] = i;
+      }
+    }
+    first_.clear();
+    station_.clear();
+    offset_.clear();
+    staged_.clear();
+  }
+
+  void put(std::size_t i, int32_t group) {
+    const auto s = static_cast<std::size_t>(station_[i]);
+    if (s >= next_.size() || next_[s] == end_[s]) changed(data_);
+    const std::size_t at = next_[s]++;
+    group_[at] = group;
+    if (offset_[i] != 0) offsets_.push_back({at, offset_[i]});
+    const float* values = staged_.data() + i * nvar_;
+    for (std::size_t v = 0; v < nvar_; ++v) values_[v][at] = values[v];
+  }
+
   const gradsin::StationDataSet& data_;
   const gradsin::MissingTest missing_;
+  const std::size_t nvar_;
   std::vector<std::size_t> next_, end_;
   Table<int32_t> group_;
   std::vector<std::pair<std::size_t, float>> offsets_;
   std::vector<Table<float>> values_;
+  // The block being gathered: from group block_group_ on, each group's first report.
+  int32_t block_group_ = 0;
+  std::vector<std::size_t> first_, cursor_;
+  std::vector<int32_t> station_;
+  std::vector<float> offset_, staged_;  // staged_: the values of each report, variable by variable
 };
 
 // The contiguous ragged layout: the reports by station, in time order within a station.
