@@ -149,6 +149,51 @@ TEST(Grads2cf, StationDataSetsConvertValueByValue) {
   }
 }
 
+TEST(Grads2cf, DataFilesOfManyBuffersConvertWhole) {
+  // 400 stations x 200 groups x 3 values, about 3.3 MB: reports straddle the reader's buffer,
+  // blocks of groups and tiles of stations. Odd groups list the stations backwards.
+  constexpr int kStations = 400, kGroups = 200;
+  std::vector<std::vector<ExpectedReport>> groups(kGroups);
+  for (int g = 0; g < kGroups; ++g) {
+    for (int i = 0; i < kStations; ++i) {
+      const int s = g % 2 ? kStations - 1 - i : i;
+      groups[g].push_back(report(("S" + std::to_string(s)).c_str(), float(s) / 8, 10, 0,
+                                 {float(s * 1000 + g), float(-g), float(s)}));
+    }
+  }
+  const std::string vars = "vars 3\nps 0 99 p\nts 0 99 t\nrh 0 99 h\n";
+  for (const bool sequential_records : {false, true}) {
+    SCOPED_TRACE(sequential_records ? "sequential" : "stream");
+    TempDir dir;
+    write_file(dir.file("x.dat"),
+               sequential_records ? sequential(groups, true) : pack_groups(groups, true));
+    write_file(dir.file("x.ctl"),
+               control("x.dat", sequential_records ? "big_endian sequential" : "big_endian",
+                       kGroups, "00Z01jan2000 1dy", vars));
+    for (const char* layout : {"orthogonal", "ragged"}) {
+      SCOPED_TRACE(layout);
+      const auto run = testing::run_program(testing::grads2cf(), dir.path(),
+                                            std::string("-q x.ctl --layout ") + layout);
+      ASSERT_EQ(run.status, 0) << run.err;
+      // Station s's series is row s in both layouts: every station reports in every group.
+      const std::string nc = dir.file("x.nc");
+      const std::vector<double> ps = doubles(nc, "ps"), ts = doubles(nc, "ts");
+      ASSERT_EQ(ps.size(), std::size_t{kStations} * kGroups);
+      ASSERT_EQ(ts.size(), ps.size());
+      int wrong = 0;
+      for (int s = 0; s < kStations; ++s) {
+        for (int g = 0; g < kGroups; ++g) {
+          const std::size_t at = std::size_t(s) * kGroups + std::size_t(g);
+          wrong += ps[at] != s * 1000 + g || ts[at] != -g;
+        }
+      }
+      EXPECT_EQ(wrong, 0);
+      EXPECT_EQ(doubles(nc, "rh")[std::size_t{399} * kGroups + 7], 399);
+      EXPECT_EQ(doubles(nc, "lat")[399], 399.0 / 8);
+    }
+  }
+}
+
 TEST(Grads2cf, SeveralReportsPerGroupAndLevelsTakeTheRaggedLayouts) {
   TempDir dir;
   // Station A twice in the first group (at its time and six hours on), B once, then A again.
