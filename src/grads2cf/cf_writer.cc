@@ -108,8 +108,9 @@ struct CfVariables {
   std::vector<int> data;
 };
 
-// Time groups the orthogonal layout holds at once, and the chunk shape that fills exactly.
-constexpr std::size_t kBlockGroups = 64;
+// Time groups the orthogonal layout holds at once (the groups between looks at the table's
+// fullness), and the chunk shape that fills exactly.
+constexpr auto kBlockGroups = static_cast<std::size_t>(SparseWatch::kBlockGroups);
 constexpr std::size_t kChunkStations = 1024;
 
 }  // namespace
@@ -119,7 +120,8 @@ namespace {
 // Counts the reports of each station and whether each reports at most once a group.
 class Surveyor {
  public:
-  explicit Surveyor(Survey& out) : out_(out) {}
+  Surveyor(const gradsin::StationDataSet& data, Survey& out)
+      : out_(out), ntime_(data.ntime), sparse_(data.vars.size()) {}
   void group_begins(int32_t) {}
   void report(const gradsin::Report& r) {
     const auto s = static_cast<std::size_t>(r.station);
@@ -128,22 +130,45 @@ class Surveyor {
       last_group_.resize(s + 1, -1);
     }
     ++out_.per_station[s];
+    ++reports_;
     out_.level_groups += r.nlevels;
     out_.one_per_group = out_.one_per_group && r.offset == 0 && last_group_[s] != r.group;
     last_group_[s] = r.group;
   }
-  void group_ends(int32_t) {}
+  // The table is looked at where the orthogonal writer looks at it.
+  void group_ends(int32_t group) {
+    const int64_t groups = int64_t{group} + 1;
+    if (groups % SparseWatch::kBlockGroups == 0 || groups == ntime_) {
+      sparse_.look(static_cast<int64_t>(out_.per_station.size()), groups, reports_);
+      out_.sparse = sparse_.why();
+    }
+  }
 
  private:
   Survey& out_;
+  const int64_t ntime_;
+  SparseWatch sparse_;
+  int64_t reports_ = 0;
   std::vector<int32_t> last_group_;
 };
 
 }  // namespace
 
+void SparseWatch::look(int64_t stations, int64_t groups, int64_t reports) {
+  constexpr double kMostBytes = 256.0 * 1024 * 1024;
+  const double cells = static_cast<double>(stations) * static_cast<double>(groups);
+  if (sparse_ || cells <= 4.0 * static_cast<double>(reports) ||
+      cells * 4.0 * static_cast<double>(nvar_) <= kMostBytes) {
+    return;
+  }
+  sparse_ = true;
+  why_ = fmt::format("a station x time table {} x {} would be {:.1f}% full", stations, groups,
+                     100.0 * static_cast<double>(reports) / cells);
+}
+
 Survey survey(const gradsin::StationDataSet& data) {
   Survey out;
-  Surveyor surveyor(out);
+  Surveyor surveyor(data, out);
   out.stations = gradsin::scan_each(data, surveyor);
   return out;
 }
@@ -159,7 +184,11 @@ CfPlan plan_cf(const gradsin::StationDataSet& data, const Survey& survey, Layout
                       : "--layout orthogonal: a station reports more than once in a time group, "
                         "or off its group's time; give --layout ragged");
   }
-  plan.orthogonal = asked != Layout::kRagged && fits;
+  plan.orthogonal = asked == Layout::kOrthogonal || (asked == Layout::kAuto && fits);
+  if (asked == Layout::kAuto && fits && !survey.sparse.empty()) {
+    plan.orthogonal = false;
+    plan.why_ragged = survey.sparse;
+  }
   const cftime::CivilTime& s = data.start;
   const bool days = data.step.months == 0 && data.step.minutes % 1440 == 0;
   plan.time_units = fmt::format("{} since {:04d}-{:02d}-{:02d} {:02d}:{:02d}:00",
@@ -267,18 +296,30 @@ CfVariables define(Writer& w, const gradsin::StationDataSet& data, const Shape& 
   return v;
 }
 
+// The place in the file of station s as the scanner numbers it.
+std::size_t place_of(const std::vector<int32_t>& place, int32_t s) {
+  return static_cast<std::size_t>(place.empty() ? s : place[static_cast<std::size_t>(s)]);
+}
+
 void write_stations(Writer& w, const CfVariables& v, const gradsin::ScanSummary& stations) {
+  const std::size_t count = stations.ids.size();
+  if (count == 0) return;
   // netCDF strings are UTF-8: an identifier that is not (Latin-1 from an older program) would
   // keep readers such as xarray from opening the file at all.
-  std::vector<std::string> texts;
-  for (const std::string& id : stations.ids) texts.push_back(as_utf8(id));
+  std::vector<std::string> texts(count);
+  std::vector<float> lat(count), lon(count);
+  for (std::size_t s = 0; s < count; ++s) {
+    const std::size_t at = place_of(stations.place, static_cast<int32_t>(s));
+    texts[at] = as_utf8(stations.ids[s]);
+    lat[at] = stations.lat[s];
+    lon[at] = stations.lon[s];
+  }
   std::vector<const char*> ids;
   for (const std::string& id : texts) ids.push_back(id.c_str());
-  const std::size_t start = 0, count = ids.size();
-  if (count == 0) return;
+  const std::size_t start = 0;
   w.check(nc_put_vara_string(w.id(), v.id, &start, &count, ids.data()), "station_id");
-  w.check(nc_put_vara_float(w.id(), v.lat, &start, &count, stations.lat.data()), "lat");
-  w.check(nc_put_vara_float(w.id(), v.lon, &start, &count, stations.lon.data()), "lon");
+  w.check(nc_put_vara_float(w.id(), v.lat, &start, &count, lat.data()), "lat");
+  w.check(nc_put_vara_float(w.id(), v.lon, &start, &count, lon.data()), "lon");
 }
 
 void write_time_axis(Writer& w, const gradsin::StationDataSet& data, const CfVariables& vars,
@@ -365,7 +406,12 @@ class RaggedPlacer {
     const auto nreport = static_cast<std::size_t>(survey.stations.reports);
     next_.resize(nstation);
     end_.resize(nstation);
-    for (std::size_t s = 0, at = 0; s < nstation; ++s) {
+    // The stations' rows in the file's order of stations.
+    order_.resize(nstation);
+    for (std::size_t s = 0; s < nstation; ++s)
+      order_[place_of(survey.stations.place, static_cast<int32_t>(s))] = s;
+    std::size_t at = 0;
+    for (const std::size_t s : order_) {
       next_[s] = at;
       at += static_cast<std::size_t>(survey.per_station[s]);
       end_[s] = at;
@@ -414,9 +460,9 @@ class RaggedPlacer {
       }
       w.check(nc_put_vara_double(w.id(), vars.time, &first, &count, slab.data()), "time");
     }
-    std::vector<int> counts(next_.size());
-    for (std::size_t s = 0, at = 0; s < counts.size(); at = end_[s], ++s)
-      counts[s] = static_cast<int>(end_[s] - at);
+    std::vector<int> counts(order_.size());
+    for (std::size_t i = 0, at = 0; i < counts.size(); at = end_[order_[i]], ++i)
+      counts[i] = static_cast<int>(end_[order_[i]] - at);
     if (!counts.empty()) w.check(nc_put_var_int(w.id(), vars.count, counts.data()), "row_size");
     for (std::size_t v = 0; v < values_.size() && !group_.empty(); ++v) {
       w.check(nc_put_var_float(w.id(), vars.data[v], values_[v].data()), data_.vars[v].name);
@@ -487,7 +533,8 @@ class RaggedPlacer {
   const gradsin::StationDataSet& data_;
   const gradsin::MissingTest missing_;
   const std::size_t nvar_;
-  std::vector<std::size_t> next_, end_;
+  std::vector<std::size_t> next_, end_;  // of each station, its next slot and the end of its row
+  std::vector<std::size_t> order_;       // the stations in the file's order
   Table<int32_t> group_;
   std::vector<std::pair<std::size_t, float>> offsets_;
   std::vector<Table<float>> values_;
@@ -521,7 +568,7 @@ void write_profiles(Writer& w, const gradsin::StationDataSet& data, const CfVari
   for (std::size_t r = 0; r < nreport; ++r) {
     time.push_back(times.report(reports.group[r], reports.offset[r]));
     counts.push_back(reports.nlevels[r]);
-    stations.push_back(reports.station[r]);
+    stations.push_back(static_cast<int>(place_of(reports.place, reports.station[r])));
   }
   if (nreport > 0) {
     w.check(nc_put_var_double(w.id(), vars.time, time.data()), "time");
@@ -561,7 +608,9 @@ void write_profiles(Writer& w, const gradsin::StationDataSet& data, const CfVari
 void write_cf(const std::string& path, const gradsin::StationDataSet& data, const Survey& survey,
               const CfPlan& plan, const std::string& history) {
   if (plan.orthogonal) {
-    if (!write_orthogonal_at_once(path, data, plan, history)) changed(data);
+    if (!write_orthogonal_at_once(path, data, plan, history, false, &survey.stations.place)) {
+      changed(data);
+    }
     return;
   }
   Writer w(path);
@@ -584,25 +633,39 @@ class OrthogonalFiller {
  public:
   struct DoesNotFit {};
 
+  // `place`: the file's order of the stations, from a survey; without one, stations go in order
+  // of first appearance, and a group that lists them otherwise gives the layout up.
   OrthogonalFiller(Writer& w, const gradsin::StationDataSet& data, const CfPlan& plan,
-                   const std::string& history)
+                   const std::string& history, bool give_up_when_sparse,
+                   const std::vector<int32_t>* place)
       : w_(w),
+        place_(place),
         data_(data),
         plan_(plan),
         history_(history),
         missing_(data.undef),
         nvar_(data.vars.size()),
+        give_up_when_sparse_(give_up_when_sparse),
+        sparse_(nvar_),
         blocks_{TimeBlock(nvar_, data.undef), TimeBlock(nvar_, data.undef)},
         rows_(nvar_) {}
 
   void group_begins(int32_t group) {
     g_ = static_cast<std::size_t>(group);
+    previous_ = -1;
     while (g_ >= first_ + kBlockGroups) flush(kBlockGroups);
     point_rows();
   }
   // Surface data only: each report holds exactly one value of each variable.
   void report(const gradsin::Report& r) {
-    const auto s = static_cast<std::size_t>(r.station);
+    std::size_t s = static_cast<std::size_t>(r.station);
+    if (place_ == nullptr) {
+      if (r.station < previous_) throw DoesNotFit{};
+      previous_ = r.station;
+    } else if (!place_->empty()) {
+      if (s >= place_->size()) changed(data_);
+      s = static_cast<std::size_t>((*place_)[s]);
+    }
     if (s >= nstation_) [[unlikely]] {
       nstation_ = s + 1;
       blocks_[current_].reach(s);
@@ -611,6 +674,7 @@ class OrthogonalFiller {
     }
     if (r.offset != 0 || last_group_[s] == r.group) throw DoesNotFit{};
     last_group_[s] = r.group;
+    ++reports_;
     for (std::size_t v = 0; v < nvar_; ++v)
       rows_[v][s] = missing_(r.values[v]) ? data_.undef : r.values[v];
   }
@@ -632,6 +696,11 @@ class OrthogonalFiller {
 
   // The file is defined once the first block is read, its chunks as wide as the stations met.
   void flush(std::size_t groups) {
+    if (give_up_when_sparse_) {
+      sparse_.look(static_cast<int64_t>(nstation_), static_cast<int64_t>(first_ + groups),
+                   reports_);
+      if (sparse_.sparse()) throw DoesNotFit{};
+    }
     if (!defined_) {
       Shape shape;
       shape.stations = NC_UNLIMITED;
@@ -650,11 +719,16 @@ class OrthogonalFiller {
   }
 
   Writer& w_;
+  const std::vector<int32_t>* place_;
+  int32_t previous_ = -1;  // the station of the report before in this group
   const gradsin::StationDataSet& data_;
   const CfPlan& plan_;
   const std::string& history_;
   const gradsin::MissingTest missing_;
   const std::size_t nvar_;
+  const bool give_up_when_sparse_;
+  SparseWatch sparse_;
+  int64_t reports_ = 0;
   CfVariables vars_;
   bool defined_ = false;
   std::vector<int32_t> last_group_;
@@ -669,16 +743,18 @@ class OrthogonalFiller {
 
 std::optional<Survey> write_orthogonal_at_once(const std::string& path,
                                                const gradsin::StationDataSet& data,
-                                               const CfPlan& plan, const std::string& history) {
+                                               const CfPlan& plan, const std::string& history,
+                                               bool give_up_when_sparse,
+                                               const std::vector<int32_t>* place) {
   Writer w(path);
   Survey out;
-  OrthogonalFiller filler(w, data, plan, history);
+  OrthogonalFiller filler(w, data, plan, history, give_up_when_sparse, place);
   try {
     out.stations = gradsin::scan_each(data, filler);
+    filler.finish(out.stations);
   } catch (const OrthogonalFiller::DoesNotFit&) {
     return std::nullopt;
   }
-  filler.finish(out.stations);
   w.close();
   out.per_station.assign(out.stations.ids.size(), 0);
   return out;

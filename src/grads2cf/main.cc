@@ -31,7 +31,8 @@ std::optional<int> parse(int argc, char** argv, d2g::grads2cf::Options& options)
   std::string layout = "auto";
   app.add_option("--layout", layout,
                  "orthogonal (station x time), ragged (contiguous ragged), or auto: orthogonal "
-                 "where every station reports at most once per group at its group's time")
+                 "where every station reports at most once per group at its group's time, "
+                 "unless that table would be a quarter full or less and over 256 MiB")
       ->type_name("ragged|orthogonal|auto")
       ->check(CLI::IsMember({"ragged", "orthogonal", "auto"}))
       ->capture_default_str();

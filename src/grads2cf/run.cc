@@ -55,7 +55,9 @@ void log_plan(std::ostream& log, const Survey& found, const CfPlan& plan) {
   log << fmt::format(" layout    {}, time in {} ({})\n",
                      plan.profiles     ? "timeSeriesProfile, ragged (stations indexed)"
                      : plan.orthogonal ? "timeSeries, orthogonal (station, time)"
-                                       : "timeSeries, contiguous ragged",
+                     : plan.why_ragged.empty()
+                         ? "timeSeries, contiguous ragged"
+                         : "timeSeries, contiguous ragged, as " + plan.why_ragged,
                      plan.time_units, plan.calendar);
 }
 
@@ -110,7 +112,7 @@ void run(const Options& options, std::ostream& log, std::ostream& diag) {
   CfPlan plan;
   if (options.layout != Layout::kRagged && data.vars.size() == data.surface_vars) {
     plan = plan_cf(data, Survey{}, Layout::kOrthogonal);
-    found = write_orthogonal_at_once(temp, data, plan, history);
+    found = write_orthogonal_at_once(temp, data, plan, history, options.layout == Layout::kAuto);
   }
   if (!found) {
     found = survey(data);

@@ -16,6 +16,7 @@
 
 #include "common/fatal_error.h"
 #include "gradsin/station_control.h"
+#include "gradsin/station_order.h"
 #include "gradsin/station_reports.h"
 
 namespace d2g::gradsin {
@@ -136,6 +137,7 @@ ScanSummary scan(const StationDataSet& data, Visitor& visitor) {
   ScanSummary out;
   DataReader reader(data);
   StationNumbers numbers;
+  StationOrder order;
   const std::size_t level_vars = data.vars.size() - data.surface_vars;
   std::vector<int64_t> offsets;
   std::vector<int32_t> counts;
@@ -151,6 +153,7 @@ ScanSummary scan(const StationDataSet& data, Visitor& visitor) {
     }
     offsets.push_back(reader.position());
     int32_t reports = 0;
+    int32_t previous = -1;  // the station of the report before in this group
     for (;;) {
       const int64_t at = reader.position();
       // Valid until the next read: everything taken from the header is taken before the values.
@@ -179,6 +182,8 @@ ScanSummary scan(const StationDataSet& data, Visitor& visitor) {
       }
       const int32_t station =
           numbers.number(header, lat, lon, static_cast<std::size_t>(reports), out);
+      if (previous >= 0 && previous != station) order.follows(previous, station);
+      previous = station;
       const std::size_t skipped = flag ? 0 : data.surface_vars;
       const std::size_t floats =
           (flag ? data.surface_vars : 0) + static_cast<std::size_t>(levels) * (1 + level_vars);
@@ -198,6 +203,7 @@ ScanSummary scan(const StationDataSet& data, Visitor& visitor) {
     counts.push_back(reports);
   }
   check_map(data, offsets, counts, out.notes);
+  out.place = order.places(out.ids.size());
   return out;
 }
 

@@ -62,6 +62,7 @@ StationReports read_reports(const StationDataSet& data) {
   out.ids = std::move(summary.ids);
   out.lat = std::move(summary.lat);
   out.lon = std::move(summary.lon);
+  out.place = std::move(summary.place);
   out.files_missing = summary.files_missing;
   out.notes = std::move(summary.notes);
   return out;

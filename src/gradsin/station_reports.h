@@ -17,6 +17,7 @@ struct StationReports {
   // Stations, one per identifier at one position, in order of first appearance.
   std::vector<std::string> ids;
   std::vector<float> lat, lon;
+  std::vector<int32_t> place;  // as in ScanSummary
   // Per report, in file order.
   std::vector<int32_t> station;
   std::vector<int32_t> group;
@@ -59,6 +60,9 @@ struct GroupReports {
 struct ScanSummary {
   std::vector<std::string> ids;
   std::vector<float> lat, lon;
+  // Where not empty, each station's place in the order that keeps the order of every time
+  // group's reports (see StationOrder); else that is the order of first appearance.
+  std::vector<int32_t> place;
   int64_t reports = 0;
   int64_t files_missing = 0;
   std::vector<std::string> notes;

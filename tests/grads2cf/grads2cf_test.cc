@@ -149,6 +149,67 @@ TEST(Grads2cf, StationDataSetsConvertValueByValue) {
   }
 }
 
+TEST(Grads2cf, StationsGoInTheOrderTheGroupsListThem) {
+  // B reports first, A joins later but is listed before B; C is listed after A and before B
+  // once. Where groups disagree (D and E swap), first appearance decides.
+  const auto r = [](const char* id, float value) { return report(id, 0, 0, 0, {value, 0}); };
+  const std::vector<std::vector<ExpectedReport>> groups = {
+      {r("B", 1), r("D", 2), r("E", 3)},
+      {r("A", 4), r("B", 5), r("E", 6), r("D", 7)},
+      {r("A", 8), r("C", 9), r("B", 10)}};
+  TempDir dir;
+  write_file(dir.file("x.dat"), pack_groups(groups));
+  write_file(dir.file("x.ctl"), control("x.dat", "", 3, "00Z01jan2000 1dy", kTwoSurface));
+  for (const char* layout : {"orthogonal", "ragged"}) {
+    SCOPED_TRACE(layout);
+    const auto run = testing::run_program(testing::grads2cf(), dir.path(),
+                                          std::string("-q x.ctl --layout ") + layout);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string nc = dir.file("x.nc");
+    EXPECT_EQ(strings(nc, "station_id"), (std::vector<std::string>{"A", "C", "B", "D", "E"}));
+    const std::vector<double> ps = doubles(nc, "ps");
+    if (std::string(layout) == "orthogonal") {
+      EXPECT_EQ(ps,
+                (std::vector<double>{-999, 4, 8, -999, -999, 9, 1, 5, 10, 2, 7, -999, 3, 6, -999}));
+    } else {
+      EXPECT_EQ(doubles(nc, "row_size"), (std::vector<double>{2, 1, 3, 2, 2}));
+      EXPECT_EQ(ps, (std::vector<double>{4, 8, 9, 1, 5, 10, 2, 7, 3, 6}));
+    }
+  }
+}
+
+TEST(Grads2cf, AutoTakesTheRaggedLayoutWhereAStationTimeTableWouldBeMostlyEmpty) {
+  // 70,000 stations, each reporting once, 70 a group: a 70,000 x 1,000 table (280 MB) would be
+  // 0.1% full. Asked for, the orthogonal layout is still what it would write.
+  constexpr int kGroups = 1000, kPerGroup = 70;
+  std::vector<std::vector<ExpectedReport>> groups(kGroups);
+  for (int g = 0; g < kGroups; ++g) {
+    for (int i = 0; i < kPerGroup; ++i) {
+      const int s = g * kPerGroup + i;
+      groups[g].push_back(
+          report(std::to_string(s).c_str(), float(s % 90), float(s / 90 % 360), 0, {float(s)}));
+    }
+  }
+  TempDir dir;
+  write_file(dir.file("x.dat"), pack_groups(groups));
+  write_file(dir.file("x.ctl"),
+             control("x.dat", "", kGroups, "00Z01jan2000 1hr", "vars 1\nps 0 99 p\n"));
+  auto run = testing::run_program(testing::grads2cf(), dir.path(), "x.ctl --check");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, ::testing::HasSubstr("contiguous ragged, as a station x time table"));
+  run = testing::run_program(testing::grads2cf(), dir.path(), "x.ctl");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, ::testing::HasSubstr("% full"));
+  const std::string nc = dir.file("x.nc");
+  EXPECT_EQ(doubles(nc, "row_size"), std::vector<double>(kGroups * kPerGroup, 1));
+  EXPECT_EQ(doubles(nc, "ps")[69999], 69999);
+  EXPECT_EQ(doubles(nc, "time")[69999], 999 * 60);
+  EXPECT_EQ(testing::snapshot(dir.path()).size(), 3u);  // no temporary left behind
+  run = testing::run_program(testing::grads2cf(), dir.path(), "x.ctl --layout orthogonal --check");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, ::testing::HasSubstr("dimensions: station = 70000, time = 1000"));
+}
+
 TEST(Grads2cf, DataFilesOfManyBuffersConvertWhole) {
   // 400 stations x 200 groups x 3 values, about 3.3 MB: reports straddle the reader's buffer,
   // blocks of groups and tiles of stations. Odd groups list the stations backwards.
@@ -369,16 +430,51 @@ TEST(Grads2cf, WhatCannotBeReadIsRefusedNamingTheFileTheGroupAndTheByte) {
   }
 }
 
+// Stations that start reporting late but come first in the file: groups list them before
+// stations that appeared earlier.
+const char* const kLateFirst = R"(netcdf late_first {
+dimensions:
+  station = 3 ;
+  time = 4 ;
+variables:
+  float lon(station) ;
+    lon:units = "degrees_east" ;
+  float lat(station) ;
+    lat:units = "degrees_north" ;
+  string station_id(station) ;
+    station_id:cf_role = "timeseries_id" ;
+  double time(time) ;
+    time:units = "days since 2000-01-01" ;
+  float t(station, time) ;
+    t:_FillValue = -999.f ;
+    t:coordinates = "time lat lon station_id" ;
+// global attributes:
+  :featureType = "timeSeries" ;
+data:
+  lon = 1, 2, 3 ;
+  lat = 10, 20, 30 ;
+  station_id = "LATE", "MIDDLE", "EARLY" ;
+  time = 0, 1, 2, 3 ;
+  t = _, _, 1, 2,   _, 3, _, 4,   5, 6, 7, 8 ;
+}
+)";
+
 TEST(Grads2cf, Cf2gradsProductsComeBackAndGoAgainToTheSameBytes) {
-  for (const std::string fixture : {"contiguous", "orthogonal", "profile_ragged", "single"}) {
+  for (const std::string fixture :
+       {"contiguous", "orthogonal", "profile_ragged", "single", "late_first"}) {
     SCOPED_TRACE(fixture);
     TempDir dir;
-    ASSERT_EQ(testing::convert_cdl(dir, fixture, testing::cdl_fixture(fixture)).status, 0);
+    const std::string cdl = fixture == "late_first" ? kLateFirst : testing::cdl_fixture(fixture);
+    ASSERT_EQ(testing::convert_cdl(dir, fixture, cdl).status, 0);
     for (const char* layout : {"auto", "ragged"}) {
       const auto back = testing::run_program(
           testing::grads2cf(), dir.path(),
           std::string("-q out/") + fixture + ".ctl -o back.nc --layout " + layout);
       ASSERT_EQ(back.status, 0) << back.err;
+      if (fixture == "late_first") {
+        EXPECT_EQ(strings(dir.file("back.nc"), "station_id"),
+                  (std::vector<std::string>{"LATE", "MIDDLE", "EARLY"}));
+      }
       testing::run_command("mkdir -p " + testing::shell_quote(dir.file("again")));
       const auto again = testing::run_program(testing::cf2grads(), dir.path(),
                                               "-q back.nc -o again --name " + fixture);
