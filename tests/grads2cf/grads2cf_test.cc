@@ -86,6 +86,14 @@ ExpectedReport report(const char* id, float lat, float lon, float t, std::vector
   return ExpectedReport{id, lat, lon, t, std::move(surface), std::move(levels)};
 }
 
+// Converts x.ctl in `dir` into x.nc in `layout`; false, the failure reported, where it fails.
+bool convert_in_layout(const TempDir& dir, const char* layout) {
+  const auto run = testing::run_program(testing::grads2cf(), dir.path(),
+                                        std::string("-q x.ctl --layout ") + layout);
+  EXPECT_EQ(run.status, 0) << run.err;
+  return run.status == 0;
+}
+
 // The same station data as a Fortran program writes it unformatted: each header and each
 // report's values one record, framed by its length.
 std::string sequential(const std::vector<std::vector<ExpectedReport>>& groups, bool big) {
@@ -162,9 +170,7 @@ TEST(Grads2cf, StationsGoInTheOrderTheGroupsListThem) {
   write_file(dir.file("x.ctl"), control("x.dat", "", 3, "00Z01jan2000 1dy", kTwoSurface));
   for (const char* layout : {"orthogonal", "ragged"}) {
     SCOPED_TRACE(layout);
-    const auto run = testing::run_program(testing::grads2cf(), dir.path(),
-                                          std::string("-q x.ctl --layout ") + layout);
-    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(convert_in_layout(dir, layout));
     const std::string nc = dir.file("x.nc");
     EXPECT_EQ(strings(nc, "station_id"), (std::vector<std::string>{"A", "C", "B", "D", "E"}));
     const std::vector<double> ps = doubles(nc, "ps");
@@ -233,9 +239,7 @@ TEST(Grads2cf, DataFilesOfManyBuffersConvertWhole) {
                        kGroups, "00Z01jan2000 1dy", vars));
     for (const char* layout : {"orthogonal", "ragged"}) {
       SCOPED_TRACE(layout);
-      const auto run = testing::run_program(testing::grads2cf(), dir.path(),
-                                            std::string("-q x.ctl --layout ") + layout);
-      ASSERT_EQ(run.status, 0) << run.err;
+      ASSERT_TRUE(convert_in_layout(dir, layout));
       // Station s's series is row s in both layouts: every station reports in every group.
       const std::string nc = dir.file("x.nc");
       const std::vector<double> ps = doubles(nc, "ps"), ts = doubles(nc, "ts");
